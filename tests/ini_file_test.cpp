@@ -1,0 +1,583 @@
+#include "app/ini_file.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <random>
+#include <set>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace zumbolo {
+namespace {
+
+using namespace std::literals;
+
+std::optional<std::string> ReadFrom(std::string_view text, std::string_view section,
+                                    std::string_view key) {
+  return IniFile::Parse(text).Read(section, key);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Looking values up
+
+TEST(IniFileRead, SectionAndKeyNamesIgnoreAsciiCase) {
+  const std::string text = "[Form]\nLeft=1030\ntOP=652\n";
+  EXPECT_EQ(ReadFrom(text, "form", "left"), "1030");
+  EXPECT_EQ(ReadFrom(text, "FORM", "LEFT"), "1030");
+  EXPECT_EQ(ReadFrom(text, "fOrM", "Top"), "652");
+  // Only ASCII letters fold: the UTF-8 bytes of "É" and "é" differ and do not match.
+  EXPECT_EQ(ReadFrom("[\xC3\x89t\xC3\xA9]\nk=1\n", "\xC3\x89t\xC3\xA9", "k"), "1");
+  EXPECT_EQ(ReadFrom("[\xC3\x89t\xC3\xA9]\nk=1\n", "\xC3\xA9t\xC3\xA9", "k"), std::nullopt);
+}
+
+TEST(IniFileRead, MissingSectionOrKeyIsNullopt) {
+  const std::string text = "[num]\nritu=100\n";
+  EXPECT_EQ(ReadFrom(text, "form", "ritu"), std::nullopt);
+  EXPECT_EQ(ReadFrom(text, "num", "left"), std::nullopt);
+  EXPECT_EQ(ReadFrom(text, "num", "rit"), std::nullopt);
+  EXPECT_EQ(ReadFrom(text, "nu", "ritu"), std::nullopt);
+  EXPECT_EQ(ReadFrom("", "num", "ritu"), std::nullopt);
+  EXPECT_EQ(IniFile().Read("num", "ritu"), std::nullopt);
+}
+
+TEST(IniFileRead, BlanksAroundNamesAndValuesAreTrimmed) {
+  const std::string text =
+      "  [ \tform  ]  \n"
+      "   left   =   1030   \n"
+      "\ttop\t=\t652\t\n"
+      "inner = a b  c\n"
+      "empty =   \n";
+  EXPECT_EQ(ReadFrom(text, "form", "left"), "1030");
+  EXPECT_EQ(ReadFrom(text, "form", "top"), "652");
+  EXPECT_EQ(ReadFrom(text, "form", "inner"), "a b  c");
+  // A key with nothing after the '=' exists and has an empty value.
+  EXPECT_EQ(ReadFrom(text, "form", "empty"), "");
+}
+
+TEST(IniFileRead, ValueInMatchingQuotesLosesThem) {
+  const std::string text =
+      "[s]\n"
+      "double = \"5\"\n"
+      "single = '5'\n"
+      "spaced = \"  5 \"\n"
+      "emptyq = \"\"\n"
+      "mixed = \"5'\n"
+      "lone = \"\n"
+      "open = \"5\n"
+      "inside = a\"5\"\n";
+  EXPECT_EQ(ReadFrom(text, "s", "double"), "5");
+  EXPECT_EQ(ReadFrom(text, "s", "single"), "5");
+  EXPECT_EQ(ReadFrom(text, "s", "spaced"), "  5 ");  // blanks inside the quotes stay
+  EXPECT_EQ(ReadFrom(text, "s", "emptyq"), "");
+  EXPECT_EQ(ReadFrom(text, "s", "mixed"), "\"5'");
+  EXPECT_EQ(ReadFrom(text, "s", "lone"), "\"");
+  EXPECT_EQ(ReadFrom(text, "s", "open"), "\"5");
+  EXPECT_EQ(ReadFrom(text, "s", "inside"), "a\"5\"");
+}
+
+TEST(IniFileRead, FirstMatchingSectionAndFirstMatchingKeyWin) {
+  const std::string text =
+      "[mode]\n"
+      "mode=1\n"
+      "MODE=2\n"
+      "[other]\n"
+      "random=9\n"
+      "[MODE]\n"
+      "mode=3\n"
+      "random=1\n";
+  EXPECT_EQ(ReadFrom(text, "mode", "mode"), "1");
+  // "random" lives only in the second [mode]; that section is never consulted.
+  EXPECT_EQ(ReadFrom(text, "mode", "random"), std::nullopt);
+  EXPECT_EQ(ReadFrom(text, "other", "random"), "9");
+}
+
+TEST(IniFileRead, LinesBeforeAnySectionNeverMatch) {
+  const std::string text = "ritu=100\n = 7\n[num]\nleft=1\n";
+  EXPECT_EQ(ReadFrom(text, "num", "ritu"), std::nullopt);
+  EXPECT_EQ(ReadFrom(text, "", "ritu"), std::nullopt);
+  EXPECT_EQ(ReadFrom(text, "num", "left"), "1");
+}
+
+TEST(IniFileRead, SectionHeaderRules) {
+  // The name runs up to the last ']'; anything after it is ignored.
+  EXPECT_EQ(ReadFrom("[a]b]\nk=1\n", "a]b", "k"), "1");
+  EXPECT_EQ(ReadFrom("[a]b]\nk=1\n", "a", "k"), std::nullopt);
+  EXPECT_EQ(ReadFrom("[num] ; counters\nritu=5\n", "num", "ritu"), "5");
+  // A header needs '[' as its first non-blank character...
+  EXPECT_EQ(ReadFrom("[a]\nx[b]\nk=1\n", "b", "k"), std::nullopt);
+  EXPECT_EQ(ReadFrom("[a]\nx[b]\nk=1\n", "a", "k"), "1");
+  // ...and a ']': "[b=1" is a key line of [a], not the start of a section.
+  const std::string unclosed = "[a]\n[b=1\nk=2\n";
+  EXPECT_EQ(ReadFrom(unclosed, "b", "k"), std::nullopt);
+  EXPECT_EQ(ReadFrom(unclosed, "a", "[b"), "1");
+  EXPECT_EQ(ReadFrom(unclosed, "a", "k"), "2");
+  // A header ends the previous section even when it contains a '='.
+  EXPECT_EQ(ReadFrom("[a]\n[b=c]\nk=1\n", "a", "k"), std::nullopt);
+  EXPECT_EQ(ReadFrom("[a]\n[b=c]\nk=1\n", "b=c", "k"), "1");
+  // An empty header names the empty section.
+  EXPECT_EQ(ReadFrom("[ ]\nk=1\n", "", "k"), "1");
+}
+
+TEST(IniFileRead, KeyLineRules) {
+  const std::string text =
+      "[s]\n"
+      "a=b=c\n"
+      "=orphan\n"
+      "  = orphan2\n"
+      "just some words\n"
+      "; k=commented\n"
+      "k=real\n";
+  EXPECT_EQ(ReadFrom(text, "s", "a"), "b=c");  // the key ends at the first '='
+  EXPECT_EQ(ReadFrom(text, "s", ""), std::nullopt);
+  EXPECT_EQ(ReadFrom(text, "s", "just some words"), std::nullopt);
+  EXPECT_EQ(ReadFrom(text, "s", "; k"), std::nullopt);
+  EXPECT_EQ(ReadFrom(text, "s", "k"), "real");  // the comment above does not shadow it
+}
+
+// ---------------------------------------------------------------------------------------------
+// Line ends and odd bytes
+
+TEST(IniFileParse, LfCrLfAndMixedLineEndsAllSplitLines) {
+  for (const std::string& text : {"[num]\nritu=100\n[form]\nleft=1030\n"s,
+                                  "[num]\r\nritu=100\r\n[form]\r\nleft=1030\r\n"s,
+                                  "[num]\r\nritu=100\n[form]\rleft=1030"s,
+                                  "[num]\rritu=100\r[form]\r\nleft=1030\r"s}) {
+    SCOPED_TRACE(text);
+    const IniFile file = IniFile::Parse(text);
+    EXPECT_EQ(file.Read("num", "ritu"), "100");
+    EXPECT_EQ(file.Read("form", "left"), "1030");
+    EXPECT_EQ(file.Serialize(), "[num]\r\nritu=100\r\n[form]\r\nleft=1030\r\n");
+  }
+}
+
+TEST(IniFileParse, BlankLinesAreKept) {
+  EXPECT_EQ(IniFile::Parse("a\n\n\nb").Serialize(), "a\r\n\r\n\r\nb\r\n");
+  EXPECT_EQ(IniFile::Parse("a\r\n\r\n").Serialize(), "a\r\n\r\n");
+  EXPECT_EQ(IniFile::Parse("\n").Serialize(), "\r\n");
+  // CR then LF is one line end, LF then CR two.
+  EXPECT_EQ(IniFile::Parse("a\n\rb").Serialize(), "a\r\n\r\nb\r\n");
+}
+
+TEST(IniFileParse, NulAndNonUtf8BytesArePlainBytes) {
+  const std::string text = "[s\0x]\nk\0=v\0al\nbad=\xFF\xFE\x80\n"s;
+  const IniFile file = IniFile::Parse(text);
+  EXPECT_EQ(file.Read("s\0x"s, "k\0"s), "v\0al"s);
+  EXPECT_EQ(file.Read("s\0x"s, "bad"), "\xFF\xFE\x80");
+  EXPECT_EQ(file.Read("s", "k"), std::nullopt);
+  EXPECT_EQ(file.Serialize(), "[s\0x]\r\nk\0=v\0al\r\nbad=\xFF\xFE\x80\r\n"s);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Writing
+
+TEST(IniFileSerialize, UsesCrLfAndEndsWithOne) {
+  EXPECT_EQ(IniFile().Serialize(), "");
+  EXPECT_EQ(IniFile::Parse("").Serialize(), "");
+  EXPECT_EQ(IniFile::Parse("[a]").Serialize(), "[a]\r\n");
+  IniFile file;
+  file.Write("a", "k", "v");
+  EXPECT_EQ(file.Serialize(), "[a]\r\nk=v\r\n");
+}
+
+TEST(IniFileWrite, UpdatesExistingKeyInPlaceKeepingEverythingElse) {
+  const std::string text =
+      "; Zumbolo settings\n"
+      "stray line before sections\n"
+      "\n"
+      "  [ Num ]   ; counters\n"
+      "   RITU   =   5   \n"
+      "junk without equals\n"
+      "\t; ritu=old\n"
+      "other =  x  \n"
+      "\n"
+      "[form]\n"
+      "left=1\n";
+  IniFile file = IniFile::Parse(text);
+  file.Write("num", "ritu", "100");
+  EXPECT_EQ(file.Serialize(),
+            "; Zumbolo settings\r\n"
+            "stray line before sections\r\n"
+            "\r\n"
+            "  [ Num ]   ; counters\r\n"
+            "RITU=100\r\n"
+            "junk without equals\r\n"
+            "\t; ritu=old\r\n"
+            "other =  x  \r\n"
+            "\r\n"
+            "[form]\r\n"
+            "left=1\r\n");
+  EXPECT_EQ(file.Read("num", "ritu"), "100");
+}
+
+TEST(IniFileWrite, UpdatesOnlyTheFirstOfDuplicates) {
+  IniFile file = IniFile::Parse("[a]\nk=1\nK=2\n[A]\nk=3\n");
+  file.Write("A", "k", "9");
+  EXPECT_EQ(file.Serialize(), "[a]\r\nk=9\r\nK=2\r\n[A]\r\nk=3\r\n");
+  // A key found only in a later duplicate section goes into the first one.
+  file.Write("a", "new", "n");
+  EXPECT_EQ(file.Serialize(), "[a]\r\nk=9\r\nK=2\r\nnew=n\r\n[A]\r\nk=3\r\n");
+}
+
+TEST(IniFileWrite, NewKeyGoesAfterLastKeyOfItsSection) {
+  IniFile file = IniFile::Parse(
+      "[form]\n"
+      "left=1030\n"
+      "; a comment between keys\n"
+      "top=652\n"
+      "\n"
+      "; about the next section\n"
+      "[sound]\n"
+      "koka=0\n");
+  file.Write("FORM", "width", "320");
+  EXPECT_EQ(file.Serialize(),
+            "[form]\r\n"
+            "left=1030\r\n"
+            "; a comment between keys\r\n"
+            "top=652\r\n"
+            "width=320\r\n"
+            "\r\n"
+            "; about the next section\r\n"
+            "[sound]\r\n"
+            "koka=0\r\n");
+}
+
+TEST(IniFileWrite, NewKeyInSectionWithoutKeysGoesRightAfterHeader) {
+  IniFile file = IniFile::Parse("[mode]\n; nothing yet\n\n[color]\nredchar=1\n");
+  file.Write("mode", "mode", "3");
+  EXPECT_EQ(file.Serialize(), "[mode]\r\nmode=3\r\n; nothing yet\r\n\r\n[color]\r\nredchar=1\r\n");
+}
+
+TEST(IniFileWrite, NewKeyInLastSectionGoesBeforeTrailingBlanks) {
+  IniFile file = IniFile::Parse("[sound]\nkoka=0\n\n; end\n");
+  file.Write("sound", "bgm", "1");
+  EXPECT_EQ(file.Serialize(), "[sound]\r\nkoka=0\r\nbgm=1\r\n\r\n; end\r\n");
+}
+
+TEST(IniFileWrite, NewSectionIsAppendedAtTheEnd) {
+  IniFile file = IniFile::Parse("[a]\nx=1");  // no line end after the last line
+  file.Write("b", "y", "2");
+  EXPECT_EQ(file.Serialize(), "[a]\r\nx=1\r\n[b]\r\ny=2\r\n");
+
+  IniFile with_tail = IniFile::Parse("[a]\nx=1\n\n; tail\n");
+  with_tail.Write("b", "y", "2");
+  EXPECT_EQ(with_tail.Serialize(), "[a]\r\nx=1\r\n\r\n; tail\r\n[b]\r\ny=2\r\n");
+
+  // Keys before any section do not make a section: the key still gets a header of its own.
+  IniFile headless = IniFile::Parse("y=1\n");
+  headless.Write("b", "y", "2");
+  EXPECT_EQ(headless.Serialize(), "y=1\r\n[b]\r\ny=2\r\n");
+}
+
+TEST(IniFileWrite, ValueIsWrittenAsGivenAndReadBackTrimmedAndUnquoted) {
+  IniFile file;
+  file.Write("s", "q", "\"5\"");
+  file.Write("s", "sp", " 7 ");
+  EXPECT_EQ(file.Serialize(), "[s]\r\nq=\"5\"\r\nsp= 7 \r\n");
+  EXPECT_EQ(file.Read("s", "q"), "5");
+  EXPECT_EQ(file.Read("s", "sp"), "7");
+}
+
+TEST(IniFileWrite, ProgramSettingsFileShape) {
+  IniFile file;
+  file.Write("num", "ritu", "100");
+  file.Write("form", "left", "1030");
+  file.Write("form", "top", "652");
+  file.Write("date", "12/8/26", "3");
+  file.Write("sound", "koka", "0");
+  file.Write("mode", "mode", "3");
+  file.Write("mode", "random", "0");
+  file.Write("color", "redchar", "1");
+  const std::string expected =
+      "[num]\r\nritu=100\r\n[form]\r\nleft=1030\r\ntop=652\r\n[date]\r\n12/8/26=3\r\n"
+      "[sound]\r\nkoka=0\r\n[mode]\r\nmode=3\r\nrandom=0\r\n[color]\r\nredchar=1\r\n";
+  ASSERT_EQ(file.Serialize(), expected);
+
+  // Writing the same values again changes nothing.
+  file.Write("num", "ritu", "100");
+  file.Write("MODE", "Random", "0");
+  EXPECT_EQ(file.Serialize(), expected);
+
+  const IniFile reread = IniFile::Parse(expected);
+  EXPECT_EQ(reread.Serialize(), expected);
+  EXPECT_EQ(reread.Read("num", "ritu"), "100");
+  EXPECT_EQ(reread.Read("form", "left"), "1030");
+  EXPECT_EQ(reread.Read("form", "top"), "652");
+  EXPECT_EQ(reread.Read("date", "12/8/26"), "3");
+  EXPECT_EQ(reread.Read("sound", "koka"), "0");
+  EXPECT_EQ(reread.Read("mode", "mode"), "3");
+  EXPECT_EQ(reread.Read("mode", "random"), "0");
+  EXPECT_EQ(reread.Read("color", "redchar"), "1");
+}
+
+// ---------------------------------------------------------------------------------------------
+// Arbitrary bytes
+
+std::string RandomBuffer(std::mt19937& rng, int flavour) {
+  static constexpr std::string_view kStructural = "[]=\r\n \t;\"'aAbB\0"sv;
+  std::uniform_int_distribution<int> length(0, 160);
+  std::uniform_int_distribution<int> any_byte(0, 255);
+  std::uniform_int_distribution<std::size_t> pick(0, kStructural.size() - 1);
+  std::uniform_int_distribution<int> percent(0, 99);
+  const int n = length(rng);
+  std::string out;
+  for (int i = 0; i < n; ++i) {
+    switch (flavour) {
+      case 0:  // any byte at all
+        out += static_cast<char>(any_byte(rng));
+        break;
+      case 1:  // mostly the characters the parser cares about
+        out += percent(rng) < 85 ? kStructural[pick(rng)] : static_cast<char>(any_byte(rng));
+        break;
+      case 2: {  // line ends everywhere
+        const int p = percent(rng);
+        out += p < 25 ? '\r' : p < 50 ? '\n' : kStructural[pick(rng)];
+        break;
+      }
+      default: {  // pieces of real-looking lines glued together with random bytes
+        static constexpr std::array<std::string_view, 12> kPieces = {
+            "[a]", " [ A ]\t", "[b]", "[ab", "a=", " b = ", "ab\t=", "\"", "'", "; ", "\r\n", "\n"};
+        std::uniform_int_distribution<std::size_t> piece(0, kPieces.size() - 1);
+        if (percent(rng) < 60) {
+          out += kPieces[piece(rng)];
+        } else {
+          out += static_cast<char>(any_byte(rng));
+        }
+        break;
+      }
+    }
+  }
+  return out;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+  auto trim = [](std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    return s;
+  };
+  a = trim(a);
+  b = trim(b);
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+TEST(IniFileFuzz, RandomBytesNeverCrashAndOnlyYieldValuesFromTheBuffer) {
+  const std::array<std::string_view, 7> names = {"", "a", "A", "b", "ab", " a", "\0"sv};
+  std::mt19937 rng(20240826);
+  int found = 0;
+  for (int round = 0; round < 4000; ++round) {
+    const std::string buffer = RandomBuffer(rng, round % 4);
+    const IniFile file = IniFile::Parse(buffer);
+    const std::string serialized = file.Serialize();
+    for (std::string_view section : names) {
+      for (std::string_view key : names) {
+        const std::optional<std::string> value = file.Read(section, key);
+        if (!value || value->empty()) continue;
+        ++found;
+        ASSERT_NE(buffer.find(*value), std::string::npos)
+            << "round " << round << ": value not in the buffer";
+      }
+    }
+    // What we write out reads back as the same file.
+    ASSERT_EQ(IniFile::Parse(serialized).Serialize(), serialized) << "round " << round;
+  }
+  // The buffers are built so that plenty of non-empty entries are recognised; make sure the
+  // check above was actually exercised.
+  EXPECT_GT(found, 500);
+}
+
+TEST(IniFileFuzz, WriteIntoRandomFileReadsBackAndLeavesOtherEntriesAlone) {
+  const std::array<std::string_view, 5> names = {"a", "A", "b", "ab", " a"};
+  std::mt19937 rng(7);
+  std::uniform_int_distribution<std::size_t> pick(0, names.size() - 1);
+  for (int round = 0; round < 2000; ++round) {
+    const std::string buffer = RandomBuffer(rng, 1 + round % 3);
+    const IniFile before = IniFile::Parse(buffer);
+    IniFile after = before;
+    const std::string_view section = names[pick(rng)];
+    const std::string_view key = names[pick(rng)];
+    after.Write(section, key, "W" + std::to_string(round));
+    ASSERT_EQ(after.Read(section, key), "W" + std::to_string(round)) << "round " << round;
+    const IniFile reread = IniFile::Parse(after.Serialize());
+    ASSERT_EQ(reread.Read(section, key), "W" + std::to_string(round)) << "round " << round;
+    for (std::string_view s : names) {
+      for (std::string_view k : names) {
+        if (SameName(s, section) && SameName(k, key)) continue;
+        ASSERT_EQ(reread.Read(s, k), before.Read(s, k)) << "round " << round;
+      }
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Files on disk
+
+class IniFileDisk : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::random_device device;
+    dir_ = std::filesystem::temp_directory_path() /
+           ("zumbolo_ini_test_" + std::to_string(device()) + "_" + std::to_string(device()));
+    std::filesystem::create_directories(dir_);
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
+  }
+
+  static std::string Slurp(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+  }
+  static void Put(const std::filesystem::path& path, std::string_view bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  }
+  std::set<std::string> Entries() const {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_)) {
+      names.insert(entry.path().filename().string());
+    }
+    return names;
+  }
+
+  std::filesystem::path dir_;
+};
+
+TEST_F(IniFileDisk, MissingFileLoadsEmpty) {
+  const IniFile file = IniFile::Load(dir_ / "zumbolo.ini");
+  EXPECT_EQ(file.Serialize(), "");
+  EXPECT_EQ(file.Read("num", "ritu"), std::nullopt);
+  // A folder in place of the file is unreadable as a file: empty as well.
+  EXPECT_EQ(IniFile::Load(dir_).Serialize(), "");
+}
+
+TEST_F(IniFileDisk, LoadReadsBytesAsTheyAre) {
+  Put(dir_ / "zumbolo.ini", "[num]\nritu = \"42\"\r\n\0junk\n"s);
+  const IniFile file = IniFile::Load(dir_ / "zumbolo.ini");
+  EXPECT_EQ(file.Read("NUM", "Ritu"), "42");
+  EXPECT_EQ(file.Serialize(), "[num]\r\nritu = \"42\"\r\n\0junk\r\n"s);
+}
+
+TEST_F(IniFileDisk, SaveReplacesTheFileAndLeavesNoTemporaryBehind) {
+  const std::filesystem::path target = dir_ / "zumbolo.ini";
+  Put(target, "[old]\nstuff=that is much longer than the new contents of the file\n");
+  IniFile file;
+  file.Write("num", "ritu", "100");
+  ASSERT_TRUE(file.Save(target));
+  EXPECT_EQ(Slurp(target), "[num]\r\nritu=100\r\n");
+  EXPECT_EQ(Entries(), std::set<std::string>{"zumbolo.ini"});
+
+  const std::filesystem::path fresh = dir_ / "fresh.ini";
+  ASSERT_TRUE(IniFile().Save(fresh));
+  EXPECT_TRUE(std::filesystem::exists(fresh));
+  EXPECT_EQ(Slurp(fresh), "");
+  EXPECT_EQ(Entries(), (std::set<std::string>{"fresh.ini", "zumbolo.ini"}));
+}
+
+TEST_F(IniFileDisk, SaveIntoMissingFolderFails) {
+  IniFile file;
+  file.Write("num", "ritu", "100");
+  EXPECT_FALSE(file.Save(dir_ / "no such folder" / "zumbolo.ini"));
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "no such folder"));
+  EXPECT_TRUE(Entries().empty());
+}
+
+TEST_F(IniFileDisk, FailedSaveLeavesWhatIsThereUntouched) {
+  // A folder with something in it sits where the file should go: it cannot be replaced.
+  const std::filesystem::path target = dir_ / "zumbolo.ini";
+  std::filesystem::create_directory(target);
+  Put(target / "keep.txt", "precious");
+  IniFile file;
+  file.Write("num", "ritu", "100");
+  EXPECT_FALSE(file.Save(target));
+  EXPECT_TRUE(std::filesystem::is_directory(target));
+  EXPECT_EQ(Slurp(target / "keep.txt"), "precious");
+  EXPECT_EQ(Entries(), std::set<std::string>{"zumbolo.ini"});
+}
+
+TEST_F(IniFileDisk, ProfileStoreReadsOnOpenAndWritesOnFlush) {
+  const std::filesystem::path target = dir_ / "zumbolo.ini";
+  const std::string original = "; mine\n[num]\nritu=5\n";
+  Put(target, original);
+
+  IniProfileStore store(target);
+  EXPECT_EQ(store.Read("num", "ritu"), "5");
+  store.Write("num", "ritu", "6");
+  store.Write("form", "left", "1030");
+  EXPECT_EQ(store.Read("num", "ritu"), "6");
+  EXPECT_EQ(store.Read("form", "left"), "1030");
+  EXPECT_EQ(Slurp(target), original);  // nothing on disk before the flush
+
+  ASSERT_TRUE(store.Flush());
+  EXPECT_EQ(Slurp(target), "; mine\r\n[num]\r\nritu=6\r\n[form]\r\nleft=1030\r\n");
+
+  IniProfileStore reopened(target);
+  EXPECT_EQ(reopened.Read("num", "ritu"), "6");
+  EXPECT_EQ(reopened.Read("form", "left"), "1030");
+}
+
+TEST_F(IniFileDisk, ProfileStoreOnMissingFileStartsEmptyAndReportsFailedFlush) {
+  IniProfileStore fresh(dir_ / "zumbolo.ini");
+  EXPECT_EQ(fresh.Read("num", "ritu"), std::nullopt);
+  fresh.Write("num", "ritu", "1");
+  EXPECT_TRUE(fresh.Flush());
+  EXPECT_EQ(Slurp(dir_ / "zumbolo.ini"), "[num]\r\nritu=1\r\n");
+
+  IniProfileStore nowhere(dir_ / "missing" / "zumbolo.ini");
+  nowhere.Write("num", "ritu", "1");
+  EXPECT_FALSE(nowhere.Flush());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Numbers
+
+TEST(ParseDecimalInt32, AcceptsSignedDecimalsInRange) {
+  EXPECT_EQ(ParseDecimalInt32("0"), 0);
+  EXPECT_EQ(ParseDecimalInt32("-0"), 0);
+  EXPECT_EQ(ParseDecimalInt32("+7"), 7);
+  EXPECT_EQ(ParseDecimalInt32("-7"), -7);
+  EXPECT_EQ(ParseDecimalInt32("1030"), 1030);
+  EXPECT_EQ(ParseDecimalInt32("007"), 7);
+  EXPECT_EQ(ParseDecimalInt32("2147483647"), 2147483647);
+  EXPECT_EQ(ParseDecimalInt32("-2147483648"), INT32_MIN);
+  EXPECT_EQ(ParseDecimalInt32("+2147483647"), 2147483647);
+  EXPECT_EQ(ParseDecimalInt32("00000000000000000000042"), 42);
+}
+
+TEST(ParseDecimalInt32, RejectsOutOfRange) {
+  EXPECT_EQ(ParseDecimalInt32("2147483648"), std::nullopt);
+  EXPECT_EQ(ParseDecimalInt32("+2147483648"), std::nullopt);
+  EXPECT_EQ(ParseDecimalInt32("-2147483649"), std::nullopt);
+  EXPECT_EQ(ParseDecimalInt32("4294967296"), std::nullopt);  // would wrap to 0 in 32 bits
+  EXPECT_EQ(ParseDecimalInt32("4294967303"), std::nullopt);  // would wrap to 7 in 32 bits
+  EXPECT_EQ(ParseDecimalInt32("99999999999999999999"), std::nullopt);
+  EXPECT_EQ(ParseDecimalInt32("18446744073709551623"), std::nullopt);  // 2^64 + 7
+  EXPECT_EQ(ParseDecimalInt32("-99999999999999999999"), std::nullopt);
+}
+
+TEST(ParseDecimalInt32, RejectsAnythingButSignAndDigits) {
+  for (const std::string& text :
+       {""s, "-"s, "+"s, "+-1"s, "--1"s, "1.0"s, "0x10"s, "x10"s, " 5"s, "5 "s, "\t5"s, "12a"s,
+        "a12"s, "1e3"s, "1,000"s, "5\0"s, "\0" "5"s, "\xEF\xBC\x95"s /* fullwidth 5 */}) {
+    SCOPED_TRACE(text);
+    EXPECT_EQ(ParseDecimalInt32(text), std::nullopt);
+  }
+}
+
+}  // namespace
+}  // namespace zumbolo
