@@ -1,0 +1,218 @@
+#pragma once
+// TForm1, the main window: the three figures, and the owner of everything else (the beat clock,
+// the after-show timer, the music player, the menu and its actions, the pop-up windows) and of
+// the program-wide state. Its handlers are spread over the rooms they belong to; each group
+// below names its file.
+
+#include <cstdint>
+#include <exception>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/actions.h"
+#include "app/popup_menu.h"
+#include "engine/beat_clock.h"
+#include "engine/dance_state.h"
+#include "engine/figures.h"
+#include "engine/plain_timer.h"
+#include "engine/popups.h"
+#include "engine/positions.h"
+#include "engine/random.h"
+#include "engine/routine.h"
+#include "engine/sprite_set.h"
+#include "ports/media_graph.h"
+#include "ports/profile_store.h"
+#include "ports/resources.h"
+#include "ports/shell.h"
+#include "ports/stage.h"
+#include "ports/timers.h"
+#include "ports/trace.h"
+#include "sound/mgraph.h"
+
+namespace zumbolo {
+
+// The request codes of WM_DANCE.
+enum DanceCode : int {
+  dcPlay = 0,
+  dcReplayCue = 1,
+  dcLoadHitSound = 2,
+  dcLoadHeavenTrack = 4,
+  dcLoadTellTrack = 5,
+  dcResumePlay = 6,
+  dcHaltMusic = 9,
+  dcLoadFuniculiTrack = 10,
+  dcLoadRadetzkyTrack = 11,
+  dcStartClock = 13,
+  dcBeatLost = 100,
+  dcShowEnded = 110,
+};
+
+// The mouse messages the tray icon reports.
+constexpr int kLeftButtonDown = 0x201;
+constexpr int kRightButtonDown = 0x204;
+
+struct StartupArgs {
+  std::vector<std::string> args;  // the command line, without the program's own name
+  std::filesystem::path exe_dir;  // the folder that holds zumbolo.ini and the track files
+  std::uint32_t random_seed = 0;  // from the clock, or chosen for a repeatable run
+};
+
+class TForm1 : private MediaEvents {
+ public:
+  using ProfileOpener = std::function<std::unique_ptr<ProfileStore>(const std::filesystem::path&)>;
+  struct Ports {
+    Stage& stage;
+    MediaGraph& graph;
+    BeatTimer& beat_timer;
+    UiTimer& after_show_timer;
+    Shell& shell;
+    const Resources& resources;
+    ProfileOpener open_profile;
+    Trace& trace;
+  };
+
+  explicit TForm1(Ports ports);
+  ~TForm1() override;
+  TForm1(const TForm1&) = delete;
+  TForm1& operator=(const TForm1&) = delete;
+
+  // ---- What the platform calls, always on the user-interface thread -----------------------
+  // Program start (app/startup.cpp): the main window, then Form2, then Form3, whose creation
+  // starts the music and the beat.
+  void Start(const StartupArgs& args);
+  // app/commands.cpp
+  void Execute(ActionId action);
+  void MenuItemClick(Item item);
+  bool KeyPressed(int shortcut);  // true when an action had this shortcut
+  void FormClick();               // a click on the window or a figure
+  // app/tray.cpp
+  void TrayCallback(int mouse_message);
+  void TaskbarCreated();
+  // app/shutdown.cpp: any request to close the main window; closing is never refused.
+  void FormCloseQuery();
+  bool Closed() const { return closed_; }
+  // The beat clock is the platform's BeatSink; the player's events arrive through MediaEvents.
+  BeatSink& beat_sink() { return MMTimer1; }
+  MediaEvents& media_events() { return *this; }
+
+  // ---- Start-up (app/startup.cpp) -----------------------------------------------------------
+  void FormCreate(const StartupArgs& args);
+  void ReadSettings(ProfileStore& ini, const WorkArea& work_area);
+  void Form2Create();
+  void Form3Create();
+
+  // ---- Commands (app/commands.cpp) ----------------------------------------------------------
+  void astartExecute();
+  void StopBeat();
+  void RestartBeat();
+  void RandomPick();
+  void SetSongMode(Item song);  // asetwil, asetheaven, asetheaven2, asetrad, aradecky
+  void asetbgmExecute();
+  void asetranExecute();
+  void SetSoundChoice(Item sound);  // N10Click, N12Click, N13Click
+  void SetHitOdds(Item item, int odds);  // N50011Click ... N511Click
+  void acharExecute();
+  void avictoryExecute();
+  void Exit1Click();
+  // The resting position moved with the arrow keys (engine/home_moves.cpp).
+  void aupExecute() { MoveHome(0, -10); }
+  void adownExecute() { MoveHome(0, 10); }
+  void aleftExecute() { MoveHome(-10, 0); }
+  void arightExecute() { MoveHome(10, 0); }
+  void MoveHome(int dx, int dy);
+
+  // ---- Shutdown (app/shutdown.cpp) ----------------------------------------------------------
+  void SaveSettings();
+  std::string TallyMessage() const;
+
+  // ---- The beat (engine/spin_cycle.cpp, engine/hit_draw.cpp, engine/script_steps.cpp) -------
+  void RunBeat(const Routine& routine);
+  void ResetToIdle();
+  void ShowSpinBeat(int beat);
+  void ShowSpinResult(int kind);
+  bool IsHit();
+  void RunStep(const Step& step);
+  int LeftOf(X x) const;
+  int TopOf(Y y) const;
+  void Timer1Timer();
+  // What the scripts ask for besides poses and moves.
+  void SetInterval(int ms) { MMTimer1.SetInterval(static_cast<std::uint32_t>(ms)); }
+  void ShowCelebration();  // Form2, then the main window to the front
+  void Foreground();
+  void InstallRoutine(Item mode);
+
+  // ---- Sound (sound/sound_cues.cpp, sound/dance_requests.cpp, sound/player_events.cpp) -----
+  void SendDance(int code);  // WM_DANCE from this thread: carried out before it returns
+  void WMDance(int code);
+  void RewindCue();
+  void ReplayCue();
+  void LoadTrack(std::string_view file);
+  void RewindLoop();
+  void ResumeLoop();
+  void LoadStartTrack();
+  void ReloadStartTrack();  // the busy-guarded load of the stop and restart commands
+  void mgraphGraphComplete();
+  void mgraphGraphPaused();
+
+  // ---- Errors -------------------------------------------------------------------------------
+  // An error that leaves a handler is shown in the application's error box; the program goes on.
+  void ShowException(const std::exception& error);
+  template <typename Handler>
+  void Guarded(Handler&& handler) {
+    try {
+      handler();
+    } catch (const std::exception& error) {
+      ShowException(error);
+    }
+  }
+
+  bool Checked(Item item) const { return PopupMenu1.Checked(item); }
+  bool BackgroundMusic() const { return Checked(Item::N12) || Checked(Item::ibgm); }
+
+  // ---- Components -----------------------------------------------------------------------------
+  Trace& trace;
+  Stage& stage;
+  Shell& shell;
+  const Resources& resources;
+  ProfileOpener open_profile;
+  TActionList ActionList1;
+  TPopupMenu PopupMenu1;
+  SpriteSet sprites;
+  Figures figures;
+  WindowPlace window;
+  TMMTimer MMTimer1;
+  TTimer Timer1;
+  TMGraph mgraph;
+  TForm2 Form2;
+  TForm3 Form3;
+
+  // ---- Program-wide state ---------------------------------------------------------------------
+  Random random;
+  Dance dance;
+  Positions pos;
+  int TempoFast = 353;
+  int TempoNormal = 405;
+  int TempoSlow = 451;
+  int TempoSlowest = 577;
+  int HitOdds = 100;
+  int CharColor = 1;
+  bool MiniMode = false;
+  bool MediaBusy = false;
+  bool KeepPickedMode = false;
+  bool StoppedByUser = false;
+  std::filesystem::path ExeDir;
+  std::filesystem::path IniPath;
+
+ private:
+  // MediaEvents
+  void GraphComplete() override;
+  void GraphPaused() override;
+
+  bool closed_ = false;
+};
+
+}  // namespace zumbolo

@@ -1,0 +1,23 @@
+// The arrow keys move the resting position, and the positions derived from it, by 10 pixels;
+// the main window and both pop-ups follow at once, even in the middle of a show.
+
+#include "app/tform1.h"
+
+namespace zumbolo {
+
+void TForm1::MoveHome(int dx, int dy) {
+  if (dy != 0) {
+    pos.ShiftVertical(dy);
+    window.SetTop(pos.HomeTop);
+    Form2.SetTop(pos.HomeTop + Form2.OffsetTop(MiniMode));
+    Form3.SetTop(pos.HomeTop + Form3.OffsetTop(MiniMode));
+  }
+  if (dx != 0) {
+    pos.ShiftHorizontal(dx);
+    window.SetLeft(pos.HomeLeft);
+    Form2.SetLeft(pos.HomeLeft + Form2.OffsetLeft(MiniMode));
+    Form3.SetLeft(pos.HomeLeft + Form3.OffsetLeft(MiniMode));
+  }
+}
+
+}  // namespace zumbolo

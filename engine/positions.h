@@ -1,0 +1,42 @@
+#pragma once
+// The resting position of the main window and the places the shows move it to.
+
+namespace zumbolo {
+
+struct Positions {
+  int HomeLeft = 0;
+  int HomeTop = 0;
+  int PosTopHigh = 0;   // top of a hop
+  int PosTopLow = 0;    // top of a small hop
+  int PosLeftMid = 0;   // sway left
+  int PosRightMid = 0;  // sway right
+  int PosLeftFar = 0;   // slide far left
+  int PosRightFar = 0;  // slide far right
+
+  // The offsets are halved in mini mode.
+  void RecomputeHorizontal(bool mini) {
+    const int mid = mini ? 8 : 16, far = mini ? 16 : 32;
+    PosLeftMid = HomeLeft - mid;
+    PosRightMid = HomeLeft + mid;
+    PosLeftFar = HomeLeft - far;
+    PosRightFar = HomeLeft + far;
+  }
+  void RecomputeVertical(bool mini) {
+    PosTopHigh = HomeTop - (mini ? 6 : 12);
+    PosTopLow = HomeTop - (mini ? 3 : 6);
+  }
+  void ShiftHorizontal(int by) {
+    HomeLeft += by;
+    PosLeftMid += by;
+    PosRightMid += by;
+    PosLeftFar += by;
+    PosRightFar += by;
+  }
+  void ShiftVertical(int by) {
+    HomeTop += by;
+    PosTopHigh += by;
+    PosTopLow += by;
+  }
+};
+
+}  // namespace zumbolo

@@ -1,0 +1,86 @@
+// WM_DANCE: the requests by which the beat routines and the pop-ups ask for sound and for the
+// clock; the single place that acts on the player during a show.
+
+#include "app/tform1.h"
+
+namespace zumbolo {
+
+void TForm1::SendDance(int code) {
+  trace("dance", code);
+  // An error surfaces in the handling of the request; the sender then goes on.
+  Guarded([this, code] { WMDance(code); });
+}
+
+void TForm1::WMDance(int code) {
+  switch (code) {
+    case dcPlay:
+      if (mgraph.Active()) mgraph.Play();
+      break;
+    case dcReplayCue:
+      ReplayCue();
+      break;
+    case dcLoadHitSound:
+      LoadTrack("eye.res");
+      break;
+    case dcLoadHeavenTrack:
+      LoadTrack("bgm.res");
+      break;
+    case dcLoadTellTrack:
+      LoadTrack("tell.res");
+      break;
+    case dcResumePlay:
+      mgraph.Play();
+      break;
+    case dcHaltMusic:
+      if (mgraph.State() == psPlaying) mgraph.Stop();
+      mgraph.EmptyGraph();
+      break;
+    case dcLoadFuniculiTrack:
+      LoadTrack("fun.res");
+      break;
+    case dcLoadRadetzkyTrack:
+      LoadTrack("rad.res");
+      break;
+    case dcStartClock:
+      MMTimer1.SetEnabled(true);
+      break;
+    case dcBeatLost:
+      // A beat was not taken in time: the show is broken off and the spinning starts again.
+      MMTimer1.SetEnabled(false);
+      ResetToIdle();
+      if (!Checked(Item::N12) && !Checked(Item::ibgm) && Checked(Item::N10) && mgraph.Active()) {
+        mgraph.Stop();
+        mgraph.EmptyGraph();
+        mgraph.RenderTrack(ExeDir / "kokab.res");
+        RewindCue();
+      }
+      SetInterval(TempoNormal);
+      MMTimer1.SetEnabled(true);
+      break;
+    case dcShowEnded:
+      if (dance.DanceState != dsShow) break;
+      MMTimer1.SetEnabled(false);
+      Form2.Hide();
+      mgraph.Stop();
+      Form3.Show();
+      ResetToIdle();
+      SetInterval(TempoNormal);
+      Timer1.SetEnabled(true);
+      break;
+    default:
+      break;
+  }
+}
+
+void TForm1::mgraphGraphComplete() {
+  if (Checked(Item::ibgm)) return ResumeLoop();
+  if (Checked(Item::N12) && dance.DanceState < dsLeadIn) return ResumeLoop();
+  SendDance(dcShowEnded);
+}
+
+void TForm1::mgraphGraphPaused() {
+  if (Checked(Item::N12) && dance.DanceState < dsLeadIn) RewindLoop();
+  if (Checked(Item::ibgm)) RewindLoop();
+}
+
+}  // namespace zumbolo
