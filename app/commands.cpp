@@ -80,6 +80,7 @@ void TForm1::StopBeat() {
       RandomPick();
     }
   }
+  FollowStartTrack();
   PopupMenu1.SetCaption(Item::istart, "開始");
   SetInterval(TempoNormal);
 }
@@ -95,6 +96,7 @@ void TForm1::RestartBeat() {
       RandomPick();
     }
   }
+  FollowStartTrack();
   if (Form2.Visible()) Form2.Hide();
   if (Form3.Visible()) Form3.Hide();
   PopupMenu1.SetCaption(Item::istart, "停止");
@@ -131,6 +133,7 @@ void TForm1::SetSongMode(Item song) {
   InstallRoutine(song);
   if (StoppedByUser) {
     StoppedByUser = false;
+    FollowStartTrack();
     return astartExecute();
   }
   // The restart must keep the song that was just chosen by hand.
@@ -146,6 +149,7 @@ void TForm1::asetbgmExecute() {
   InstallRoutine(Item::ibgm);
   if (StoppedByUser) {
     StoppedByUser = false;
+    FollowStartTrack();
     return astartExecute();
   }
   RestartBeat();

@@ -155,6 +155,7 @@ class TForm1 : private MediaEvents {
   void ResumeLoop();
   void LoadStartTrack();
   void ReloadStartTrack();  // the busy-guarded load of the stop and restart commands
+  void FollowStartTrack();  // loads the other start track when the mode has changed since
   void mgraphGraphComplete();
   void mgraphGraphPaused();
 
@@ -213,6 +214,7 @@ class TForm1 : private MediaEvents {
   void GraphPaused() override;
 
   bool closed_ = false;
+  bool start_track_loops_ = false;  // the start track last loaded was the background music
 };
 
 }  // namespace zumbolo

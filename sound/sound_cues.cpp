@@ -54,7 +54,8 @@ void TForm1::ResumeLoop() {
 }
 
 void TForm1::LoadStartTrack() {
-  if (BackgroundMusic()) {
+  start_track_loops_ = BackgroundMusic();
+  if (start_track_loops_) {
     mgraph.RenderTrack(ExeDir / "spring.res");
     RewindLoop();
   } else {
@@ -67,6 +68,16 @@ void TForm1::ReloadStartTrack() {
   // A start track that cannot be loaded is reported, and the command goes on without it.
   BusyWhileLoading busy(MediaBusy);
   Guarded([this] { LoadStartTrack(); });
+}
+
+void TForm1::FollowStartTrack() {
+  // A random pick that leaves BGM mode, or a mode chosen while the beat is stopped, comes after
+  // the start track was loaded: without this the spin cue would replay the background music, or
+  // BGM mode would loop the spin sound.
+  if (BackgroundMusic() == start_track_loops_) return;
+  if (mgraph.State() == psPlaying) mgraph.Stop();
+  mgraph.EmptyGraph();
+  ReloadStartTrack();
 }
 
 }  // namespace zumbolo
