@@ -99,6 +99,7 @@ void SimPlayer::RenderFile(const std::filesystem::path& file) {
   }
   track_ = Track{name, duration};
   running_ = false;
+  end_delivered_ = false;
   position_ = 0;
   since_ = scheduler_.Now();
   ++generation_;
@@ -143,6 +144,7 @@ void SimPlayer::SetPosition(std::int64_t position) {
   if (at > track_->duration) at = track_->duration;
   position_ = at;
   since_ = scheduler_.Now();
+  if (at < track_->duration) end_delivered_ = false;
   ++generation_;
   if (running_) ScheduleEnd();  // a seek in a running graph plays on from there
 }
@@ -154,9 +156,13 @@ std::optional<std::string> SimPlayer::Loaded() const {
 
 void SimPlayer::ScheduleEnd() {
   ++generation_;
+  // A track that has already reported its end there has nothing more to play: without this a
+  // handler that answers the end by seeking to it again would loop in one virtual moment.
+  if (position_ >= track_->duration && end_delivered_) return;
   const std::uint64_t generation = generation_;
   scheduler_.Ui(scheduler_.Now() + (track_->duration - position_), Lane::TrackEnd, [this, generation] {
     if (generation_ != generation || !events_) return;
+    end_delivered_ = true;
     events_->GraphComplete();
   });
 }

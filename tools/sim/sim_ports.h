@@ -84,6 +84,7 @@ class SimPlayer : public MediaGraph {
   bool running_ = false;
   Ticks position_ = 0;  // at `since_`
   Ticks since_ = 0;
+  bool end_delivered_ = false;  // the end of the track at its last position has been reported
   std::uint64_t generation_ = 0;
 };
 
