@@ -56,7 +56,7 @@ void TForm1::FormCreate(const StartupArgs& args) {
   MediaBusy = false;
 
   ExeDir = args.exe_dir;
-  IniPath = ExeDir / "zumbolo.ini";
+  IniPath = (args.settings_dir.empty() ? ExeDir : args.settings_dir) / "zumbolo.ini";
   std::error_code error;
   if (std::filesystem::exists(IniPath, error)) {
     if (auto ini = open_profile(IniPath)) ReadSettings(*ini, work_area);

@@ -57,7 +57,8 @@ constexpr int kRightButtonDown = 0x204;
 
 struct StartupArgs {
   std::vector<std::string> args;  // the command line, without the program's own name
-  std::filesystem::path exe_dir;  // the folder that holds zumbolo.ini and the track files
+  std::filesystem::path exe_dir;  // the folder of the track files (the executable's, on Windows)
+  std::filesystem::path settings_dir;  // the folder of zumbolo.ini; empty: exe_dir
   std::uint32_t random_seed = 0;  // from the clock, or chosen for a repeatable run
 };
 
@@ -205,8 +206,8 @@ class TForm1 : private MediaEvents {
   bool MediaBusy = false;
   bool KeepPickedMode = false;
   bool StoppedByUser = false;
-  std::filesystem::path ExeDir;
-  std::filesystem::path IniPath;
+  std::filesystem::path ExeDir;   // where the track files are
+  std::filesystem::path IniPath;  // zumbolo.ini
 
  private:
   // MediaEvents

@@ -92,7 +92,7 @@ void Simulation::Start() {
   for (const Stall& stall : options_.stalls) scheduler_.Stall(stall.from, stall.length);
   std::uint32_t seed = options_.seed ? *options_.seed
                                      : static_cast<std::uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-  form_->Start({options_.program_args, dir_, seed});
+  form_->Start({.args = options_.program_args, .exe_dir = dir_, .settings_dir = dir_, .random_seed = seed});
   for (const TimedAction& action : options_.actions) {
     auto act = UserAction(action.what);
     scheduler_.Ui(action.at, Lane::User, [this, act] {
