@@ -13,8 +13,9 @@ class BeatSink {
  public:
   virtual ~BeatSink() = default;
   virtual void TakeBeat() = 0;  // a beat handed over in time (the answer 3333)
-  // A hand-over was not taken within its time-out: the system timer has stopped itself. Called as
-  // the very first thing the user-interface thread does for that beat (before the late beat).
+  // A hand-over was not taken within its time-out: the system timer has stopped itself. A real
+  // timer calls it as the first thing the user-interface thread does for that beat, before the
+  // late beat; the simulator, whose threads take turns, calls it at the moment of the time-out.
   virtual void HandOverTimedOut() = 0;
   // After the late beat: the lost-beat notice reaches the owner window.
   virtual void DeliverLostNotice() = 0;
