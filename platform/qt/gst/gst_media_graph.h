@@ -1,0 +1,35 @@
+#pragma once
+// The media graph of the Linux program, on GStreamer: one pipeline per track, its bus messages
+// handed to the user-interface thread.
+
+#include <memory>
+#include <string>
+
+#include "platform/common/event_loop.h"
+#include "ports/media_graph.h"
+
+namespace zumbolo {
+
+class GstMediaGraph : public MediaGraph {
+ public:
+  // `sink` is a gst-launch description of the audio sink ("autoaudiosink", "fakesink sync=true").
+  GstMediaGraph(UiThreadPoster& ui, std::string sink);
+  ~GstMediaGraph() override;
+  GstMediaGraph(const GstMediaGraph&) = delete;
+  GstMediaGraph& operator=(const GstMediaGraph&) = delete;
+
+  void Create(MediaEvents& events) override;
+  void Release() override;
+  void RenderFile(const std::filesystem::path& file) override;
+  void Run() override;
+  bool Stop() override;
+  PlayerState State() override;
+  void RemoveAll() override;
+  void SetPosition(std::int64_t position) override;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace zumbolo
