@@ -25,9 +25,9 @@ bool NotFirstPass(const TForm1& f) { return !f.dance.FirstPass; }
 // ---- Actions -------------------------------------------------------------------------------
 
 void LoadFuniculiTrack(TForm1& f) { f.SendDance(dcLoadFuniculiTrack); }
-void HalfTime(TForm1& f) { f.SetInterval(2 * f.TempoNormal); }
+constexpr StepAction HalfTime = song::HalfTimeOfTempoNormal;
 void SlowTempo(TForm1& f) { f.SetInterval(f.TempoSlow); }
-void ArmFirstPass(TForm1& f) { f.dance.FirstPass = true; }
+constexpr StepAction ArmFirstPass = song::SetFirstPass;
 
 // Beat 11: into the show, with the celebration ball (the main window comes forward on beat 12).
 void StartShow(TForm1& f) {

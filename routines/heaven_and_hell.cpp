@@ -17,21 +17,21 @@ using namespace spot;
 
 // ---- Conditions ----------------------------------------------------------------------------
 
-bool EffectsOn(const TForm1& f) { return f.Checked(Item::N10); }
-bool EffectsOff(const TForm1& f) { return !f.Checked(Item::N10); }
+using song::EffectsOff;
+using song::EffectsOn;
 bool Rc0(const TForm1& f) { return f.dance.RepeatCount == 0; }
 bool RcNot0(const TForm1& f) { return f.dance.RepeatCount != 0; }
 bool Rc0Or3(const TForm1& f) { return f.dance.RepeatCount == 0 || f.dance.RepeatCount == 3; }
 bool Rc1Or2(const TForm1& f) { return f.dance.RepeatCount == 1 || f.dance.RepeatCount == 2; }
-bool Rc3(const TForm1& f) { return f.dance.RepeatCount == 3; }
+constexpr StepCondition Rc3 = song::RepeatCount3;
 bool RcNot3(const TForm1& f) { return f.dance.RepeatCount != 3; }
-bool RepeatPending(const TForm1& f) { return f.dance.RepeatPending; }
-bool NoRepeatPending(const TForm1& f) { return !f.dance.RepeatPending; }
+using song::NoRepeatPending;
+using song::RepeatPending;
 
 // ---- Actions -------------------------------------------------------------------------------
 
-void LoadHeavenTrack(TForm1& f) { f.SendDance(dcLoadHeavenTrack); }
-void HalfTime(TForm1& f) { f.SetInterval(2 * f.TempoFast); }
+using song::LoadHeavenTrack;
+constexpr StepAction HalfTime = song::HalfTimeOfTempoFast;
 // The track starts before the tempo is set.
 void PlayAtMinus3(TForm1& f) {
   song::PlaySong(f);
@@ -42,12 +42,8 @@ void PlayAtMinus1(TForm1& f) {
   f.SetInterval(f.TempoFast - 1);
 }
 
-void ArmRepeats(TForm1& f) { f.dance.RepeatPending = true; }
-
-void StartShow(TForm1& f) {
-  song::EnterShow(f);
-  f.SetInterval(f.TempoFast);
-}
+constexpr StepAction ArmRepeats = song::SetRepeatPending;
+constexpr StepAction StartShow = song::EnterShowAtFastTempo;
 
 void Beat43Tempo(TForm1& f) {
   if (f.dance.RepeatCount == 2) {

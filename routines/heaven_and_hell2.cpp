@@ -25,8 +25,8 @@ constexpr Move tH = Top(Y::Home);
 
 // ---- Lead-in ------------------------------------------------------------------------------
 
-void LoadTrack(TForm1& f) { f.SendDance(dcLoadHeavenTrack); }
-void SlowLeadIn(TForm1& f) { f.SetInterval(2 * f.TempoFast); }
+constexpr StepAction LoadTrack = song::LoadHeavenTrack;
+constexpr StepAction SlowLeadIn = song::HalfTimeOfTempoFast;
 
 // The track starts, then the tempo is set a touch faster than the show's.
 void StartTrack(TForm1& f) {
@@ -34,10 +34,7 @@ void StartTrack(TForm1& f) {
   f.SetInterval(f.Checked(Item::N10) ? f.TempoFast - 4 : f.TempoFast - 2);
 }
 
-void EnterShowAtFastTempo(TForm1& f) {
-  song::EnterShow(f);
-  f.SetInterval(f.TempoFast);
-}
+using song::EnterShowAtFastTempo;
 
 // ---- Show ---------------------------------------------------------------------------------
 

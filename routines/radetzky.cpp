@@ -35,13 +35,13 @@ constexpr Move lLF = Left(X::LeftFar);
 // t:L/U is t:L in pass 3 (RepeatCount 1) and t:U in every other pass.
 bool LowTops(const TForm1& f) { return f.dance.RepeatCount == 1; }
 bool FourthRepeat(const TForm1& f) { return f.dance.RepeatCount == 4; }
-bool ThirdRepeat(const TForm1& f) { return f.dance.RepeatCount == 3; }
+constexpr StepCondition ThirdRepeat = song::RepeatCount3;
 bool SecondRepeat(const TForm1& f) { return f.dance.RepeatCount == 2; }
 
 // ---- Lead-in ------------------------------------------------------------------------------
 
 void LoadTrack(TForm1& f) { f.SendDance(dcLoadRadetzkyTrack); }
-void SlowLeadIn(TForm1& f) { f.SetInterval(2 * f.TempoNormal); }
+constexpr StepAction SlowLeadIn = song::HalfTimeOfTempoNormal;
 void SlowestTempo(TForm1& f) { f.SetInterval(f.TempoSlowest); }
 
 // The track starts, then the tempo is set a touch slower than the show's.
@@ -57,7 +57,7 @@ void EndLeadInLoop(TForm1& f) {
   f.dance.BeatCount = Stepped(f.dance.BeatCount, 1);
 }
 
-void SetFirstPass(TForm1& f) { f.dance.FirstPass = true; }
+using song::SetFirstPass;
 
 void EnterShowAtSlowestTempo(TForm1& f) {
   song::EnterShow(f);

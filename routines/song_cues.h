@@ -1,6 +1,7 @@
 #pragma once
-// What the five song shows share besides their tables: the sound requests of the lead-in and the
-// celebration at the start of the show.
+// What the five song shows share besides their tables: the sound requests of the lead-in, the
+// celebration at the start of the show, and the small conditions and actions that several songs'
+// tables name alike.
 
 #include "app/tform1.h"
 
@@ -27,5 +28,24 @@ inline void EnterShow(TForm1& f) { f.dance.DanceState = dsShow; }
 inline void LeadInDone(TForm1& f) { f.dance.LeadInDone = true; }
 // Lead-in beat 10 of several songs.
 inline void SetRepeatPending(TForm1& f) { f.dance.RepeatPending = true; }
+inline void SetFirstPass(TForm1& f) { f.dance.FirstPass = true; }
+
+// Sub-step 6: the lead-in slows to half the song's tempo.
+inline void HalfTimeOfTempoNormal(TForm1& f) { f.SetInterval(2 * f.TempoNormal); }
+inline void HalfTimeOfTempoFast(TForm1& f) { f.SetInterval(2 * f.TempoFast); }
+
+// Both Heaven and Hell routines dance to bgm.res and start their show at TempoFast.
+inline void LoadHeavenTrack(TForm1& f) { f.SendDance(dcLoadHeavenTrack); }
+inline void EnterShowAtFastTempo(TForm1& f) {
+  EnterShow(f);
+  f.SetInterval(f.TempoFast);
+}
+
+// Conditions.
+inline bool EffectsOn(const TForm1& f) { return f.Checked(Item::N10); }
+inline bool EffectsOff(const TForm1& f) { return !f.Checked(Item::N10); }
+inline bool RepeatPending(const TForm1& f) { return f.dance.RepeatPending; }
+inline bool NoRepeatPending(const TForm1& f) { return !f.dance.RepeatPending; }
+inline bool RepeatCount3(const TForm1& f) { return f.dance.RepeatCount == 3; }
 
 }  // namespace zumbolo::song

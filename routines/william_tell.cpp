@@ -17,17 +17,17 @@ using namespace spot;
 
 // ---- Conditions ----------------------------------------------------------------------------
 
-bool EffectsOn(const TForm1& f) { return f.Checked(Item::N10); }
-bool EffectsOff(const TForm1& f) { return !f.Checked(Item::N10); }
+using song::EffectsOff;
+using song::EffectsOn;
 bool PassFinal(const TForm1& f) { return f.dance.FinalPass; }
 bool PassNotFinal(const TForm1& f) { return !f.dance.FinalPass; }
-bool RepeatPending(const TForm1& f) { return f.dance.RepeatPending; }
-bool NoRepeatPending(const TForm1& f) { return !f.dance.RepeatPending; }
+using song::NoRepeatPending;
+using song::RepeatPending;
 
 // ---- Actions -------------------------------------------------------------------------------
 
 void LoadTellTrack(TForm1& f) { f.SendDance(dcLoadTellTrack); }
-void HalfTime(TForm1& f) { f.SetInterval(2 * f.TempoNormal); }
+constexpr StepAction HalfTime = song::HalfTimeOfTempoNormal;
 // The track starts before the tempo is set.
 void PlayAtMinus4(TForm1& f) {
   song::PlaySong(f);

@@ -6,49 +6,29 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <map>
-#include <optional>
-#include <set>
-#include <sstream>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "tests/support/golden_log.h"
+#include "tests/support/model_random.h"
+#include "tests/support/show_notation.h"
 #include "tests/support/sim_run.h"
 
 namespace zumbolo {
 namespace {
 
 using testing::During;
-using testing::RunSim;
-using testing::ScratchDir;
-
-// ---------------------------------------------------------------------------------------------
-// The random draws of a forced hit ("/v"), from a model of the program's generator: a 32-bit
-// LCG (state := state * 134775813 + 1), a draw below n being the high half of state * n. The hit
-// draws its pose from {1, 4, 7, 10}, then below 5: a 4 puts figure 3 out of line.
-
-struct ForcedHit {
-  int pose = 0;
-  bool odd_third = false;
-};
-
-ForcedHit ModelForcedHit(std::uint32_t seed) {
-  std::uint32_t state = seed;
-  auto below = [&state](int n) {
-    state = state * 134775813u + 1u;
-    return static_cast<int>((static_cast<std::uint64_t>(state) * static_cast<std::uint64_t>(n)) >> 32);
-  };
-  constexpr std::array<int, 4> kResultPoses = {1, 4, 7, 10};
-  ForcedHit hit;
-  hit.pose = kResultPoses[below(4)];
-  hit.odd_third = below(5) == 4;
-  return hit;
-}
+using testing::ExpectSameLog;
+using testing::ForcedHit;
+using testing::HitLines;
+using testing::ModelForcedHit;
+using testing::MoveHomeByArrow;
+using testing::SeedOfHit;
+using testing::SimRuns;
+using testing::Trim;
 
 // ---------------------------------------------------------------------------------------------
 // Window positions
@@ -84,12 +64,6 @@ struct Stage {
 // several beats lists one value per beat, separated by commas.
 
 const std::string kNothing = "—";
-
-std::string Trim(const std::string& text) {
-  const auto first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
 
 // Splits at the commas outside parentheses.
 std::vector<std::string> Items(const std::string& list) {
@@ -288,29 +262,14 @@ std::vector<std::string> ExpectedShowLog(long long hit_ms, Stage stage, const Fo
   auto at = [&lines](long long ms, const std::string& what) {
     if (!what.empty()) lines.push_back(std::to_string(ms) + " " + what);
   };
-  // The hit.
-  at(hit_ms, "beat 7 0");
-  at(hit_ms, "hits 1 1");
-  if (stops_player) at(hit_ms, "player stop");
-  at(hit_ms, "top " + std::to_string(stage.home_top - 3));
-  const int third = !hit.odd_third ? hit.pose : hit.pose != 1 ? 1 : 5;
-  at(hit_ms, hit.odd_third ? "poses " + std::to_string(hit.pose) + " " + std::to_string(hit.pose) + " " +
-                                 std::to_string(third)
-                           : "pose " + std::to_string(hit.pose));
+  for (const std::string& line : HitLines(hit, stops_player, stage.home_top)) at(hit_ms, line);
 
   const auto beats = WholeShow();
   auto key = keys.begin();
   for (std::size_t i = 0; i < beats.size(); ++i) {
     const long long ms = hit_ms + 405 * static_cast<long long>(i + 1);
-    for (; key != keys.end() && key->at_ms < ms; ++key) {
-      if (key->action == "aup" || key->action == "adown") {
-        stage.home_top += key->action == "aup" ? -10 : 10;
-        at(key->at_ms, "top " + std::to_string(stage.home_top));
-      } else {
-        stage.home_left += key->action == "aleft" ? -10 : 10;
-        at(key->at_ms, "left " + std::to_string(stage.home_left));
-      }
-    }
+    for (; key != keys.end() && key->at_ms < ms; ++key)
+      at(key->at_ms, MoveHomeByArrow(key->action, stage.home_left, stage.home_top));
     const Beat& beat = beats[i];
     at(ms, "beat " + std::to_string(beat.number) + " " + std::to_string(beat.state));
     if (i == 0 && hit.odd_third) at(ms, "figure 3 " + std::to_string(hit.pose));  // falls into line
@@ -331,20 +290,6 @@ long long NextSpinMs(long long hit_ms) { return hit_ms + 405 * (19 + 171 + 1); }
 // ---------------------------------------------------------------------------------------------
 // Running the simulator
 
-bool IsLogLine(const std::string& line) {
-  std::istringstream in(line);
-  std::string time, word, argument;
-  in >> time >> word >> argument;
-  static const std::set<std::string> kWords = {
-      "beat",  "pose",    "poses",   "figure", "overlay", "moveto", "top",     "left",
-      "interval", "enabled", "dance", "timer1", "caption", "check",  "visible", "hits",
-      "error", "message", "foreground"};
-  if (kWords.count(word)) return true;
-  if (word == "form2" || word == "form3") return argument == "show" || argument == "hide";
-  static const std::set<std::string> kPlayer = {"active", "render", "play", "stop", "empty", "seek"};
-  return word == "player" && kPlayer.count(argument);
-}
-
 class BgmRun {
  public:
   // A run in "BGMモード" with every spin a hit; the settings file holds "mode"=5 and `more`.
@@ -352,25 +297,16 @@ class BgmRun {
                                const std::vector<std::string>& program_args,
                                const std::string& more_settings = "",
                                const std::string& spring_ms = "600000") {
-    const auto ini = dir_.path() / "zumbolo.ini";
-    std::ofstream(ini, std::ios::binary | std::ios::trunc) << "[mode]\r\nmode=5\r\n" << more_settings;
-    std::vector<std::string> args = {"--dir", dir_.str(), "--seed", std::to_string(seed),
-                                     "--until", std::to_string(NextSpinMs(kHitMs) + 100),
-                                     "--track", "spring.res=" + spring_ms};
+    std::vector<std::string> args = {"--track", "spring.res=" + spring_ms};
     args.insert(args.end(), sim_args.begin(), sim_args.end());
-    args.push_back("--");
-    args.insert(args.end(), program_args.begin(), program_args.end());
-    std::vector<std::string> out;
-    for (const auto& line : RunSim(args))
-      if (IsLogLine(line)) out.push_back(line);
-    return out;
+    return runs_.Run("[mode]\r\nmode=5\r\n" + more_settings, seed, NextSpinMs(kHitMs) + 100, args, program_args);
   }
 
   // With a settings file the spin interval is 405 ms from start-up, so beat 7 comes at 2835 ms.
   static constexpr long long kHitMs = 7 * 405;
 
  private:
-  ScratchDir dir_;
+  SimRuns runs_;
 };
 
 BgmRun& Runner() {
@@ -382,21 +318,6 @@ constexpr long long kHitMs = BgmRun::kHitMs;
 
 std::vector<std::string> ShowSpan(const std::vector<std::string>& log) {
   return During(log, kHitMs, NextSpinMs(kHitMs));
-}
-
-// Where the two logs first differ, for a readable failure.
-std::string FirstDifference(const std::vector<std::string>& expected, const std::vector<std::string>& seen) {
-  for (std::size_t i = 0; i < std::max(expected.size(), seen.size()); ++i) {
-    const std::string e = i < expected.size() ? expected[i] : "(nothing)";
-    const std::string s = i < seen.size() ? seen[i] : "(nothing)";
-    if (e != s) return "line " + std::to_string(i) + ": expected \"" + e + "\", seen \"" + s + "\"";
-  }
-  return "no difference";
-}
-
-void ExpectSameLog(const std::vector<std::string>& expected, const std::vector<std::string>& seen) {
-  EXPECT_EQ(expected.size(), seen.size());
-  EXPECT_TRUE(expected == seen) << FirstDifference(expected, seen);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -412,16 +333,6 @@ TEST(BgmShowTables, LeadInTakes19BeatsAndShowTakes171) {
 
 // ---------------------------------------------------------------------------------------------
 // The show beat by beat
-
-// The first seed whose forced hit has the given pose and odd-third draw.
-std::uint32_t SeedOfHit(int pose, bool odd_third) {
-  for (std::uint32_t seed = 1; seed < 1000000; ++seed) {
-    const ForcedHit hit = ModelForcedHit(seed);
-    if (hit.pose == pose && hit.odd_third == odd_third) return seed;
-  }
-  ADD_FAILURE() << "no seed for pose " << pose;
-  return 0;
-}
 
 TEST(BgmShowGolden, LeadInAndShowBeatByBeatThenSpinningAgain) {
   for (const std::uint32_t seed : {SeedOfHit(1, false), SeedOfHit(7, false), SeedOfHit(10, false)}) {

@@ -8,69 +8,40 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
-#include <memory>
-#include <optional>
-#include <sstream>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "app/ini_file.h"
+#include "tests/support/live_run.h"
+#include "tests/support/model_random.h"
 #include "tests/support/sim_run.h"
 #include "tools/sim/simulation.h"
 
 namespace zumbolo {
 namespace {
 
+using testing::At;
+using testing::Contains;
 using testing::During;
+using testing::FirstAfter;
+using testing::FirstSeed;
+using testing::Join;
+using testing::LiveRun;
+using testing::RandomPick;
 using testing::RunSim;
+using testing::Saved;
 using testing::ScratchDir;
 using testing::WithoutTimes;
+using testing::WriteText;
 using Lines = std::vector<std::string>;
+// The program's random generator, as the seed searches below draw from it.
+using Lcg = testing::ModelRandom;
 
 // ---------------------------------------------------------------------------------------------
 // Helpers
-
-// The lines written at virtual time `ms`, without their times.
-Lines At(const Lines& log, long long ms) { return WithoutTimes(During(log, ms, ms)); }
-
-// The first `n` lines written after virtual time `ms`, with their times.
-Lines FirstAfter(const Lines& log, long long ms, std::size_t n) {
-  Lines out;
-  for (const std::string& line : log) {
-    if (std::stoll(line.substr(0, line.find(' '))) > ms && out.size() < n) out.push_back(line);
-  }
-  return out;
-}
-
-bool Contains(const Lines& lines, const std::string& wanted) {
-  for (const std::string& line : lines) {
-    if (line == wanted) return true;
-  }
-  return false;
-}
-
-Lines Join(std::initializer_list<Lines> parts) {
-  Lines out;
-  for (const Lines& part : parts) out.insert(out.end(), part.begin(), part.end());
-  return out;
-}
-
-void WriteText(const std::filesystem::path& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
-}
-
-std::optional<std::string> SavedValue(const ScratchDir& dir, const char* section, const char* key) {
-  return IniFile::Load(dir.path() / "zumbolo.ini").Read(section, key);
-}
 
 // Loading the start track: the cue "kokab.res" is rendered and rewound to its cue start (a stop,
 // then a seek to 10 ms); the loop "spring.res" is rendered and rewound to its loop start.
@@ -87,85 +58,12 @@ const Lines kStopTail = {"caption 開始", "interval 405"};
 const Lines kRestartWithCue = Join({{"enabled 0", "player stop", "player empty"}, kLoadCue,
                                     {"caption 停止"}, kResetToIdle, {"interval 405", "enabled 1"}});
 
-// The program's random generator: a 32-bit linear congruential generator, state := state *
-// 134775813 + 1, whose draw below n is the high half of state * n.
-struct Lcg {
-  std::uint32_t state;
-  int Below(int n) {
-    state = state * 134775813u + 1u;
-    return static_cast<int>((static_cast<std::uint64_t>(state) * static_cast<std::uint32_t>(n)) >> 32);
-  }
-};
-
 // The songs of the モード submenu in menu order; BGM mode (5) is never picked.
 constexpr std::array<const char*, 5> kSongs = {"iheaven", "iheaven2", "iwill", "irad", "irad2"};
 
 // The random song choice: a draw 0..4; if it is the current song draw again, and once more if
 // that one is too; the third draw stands whatever it is.
-int PickSong(Lcg& random, int current) {
-  int pick = random.Below(5);
-  if (pick == current) {
-    pick = random.Below(5);
-    if (pick == current) pick = random.Below(5);
-  }
-  return pick;
-}
-
-// The first seed from 1 up whose generator satisfies `fits`.
-std::uint32_t FirstSeed(const std::function<bool(Lcg)>& fits) {
-  for (std::uint32_t seed = 1; seed < 50'000'000u; ++seed) {
-    if (fits(Lcg{seed})) return seed;
-  }
-  throw std::runtime_error("no seed fits");
-}
-
-// A run that a test drives step by step, to act at a moment that the program itself brings about
-// (a pop-up shown, say) and to look at the program's state afterwards.
-class LiveRun {
- public:
-  explicit LiveRun(const std::vector<std::string>& args) {
-    std::string error;
-    const auto options = sim::ParseOptions(args, error);
-    if (!options) throw std::invalid_argument(error);
-    sim_ = std::make_unique<sim::Simulation>(*options, log_);
-    sim_->RunUntil(0);
-  }
-
-  void RunTo(long long ms) { sim_->RunUntil(sim::FromMs(ms)); }
-
-  // Runs event by event until `done` holds; false when it has not by `limit_ms`.
-  bool RunUntil(const std::function<bool()>& done, long long limit_ms) {
-    while (!done()) {
-      if (sim_->form().Closed() || !sim_->scheduler().RunNext(sim::FromMs(limit_ms))) return false;
-    }
-    return true;
-  }
-
-  // Does what a user would, at this moment, and gives back the lines it wrote.
-  Lines Do(const std::string& what) {
-    const auto act = sim::UserAction(what);
-    if (!act) throw std::invalid_argument(what);
-    const std::size_t before = Log().size();
-    act(sim_->form());
-    const Lines log = Log();
-    return WithoutTimes(Lines(log.begin() + static_cast<std::ptrdiff_t>(before), log.end()));
-  }
-
-  Lines Log() const {
-    Lines lines;
-    std::istringstream in(log_.str());
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-  }
-
-  sim::Simulation& sim() { return *sim_; }
-  TForm1& form() { return sim_->form(); }
-  bool PopupVisible(Popup popup) { return sim_->stage().popups[sim::SimStage::Index(popup)].visible; }
-
- private:
-  std::ostringstream log_;
-  std::unique_ptr<sim::Simulation> sim_;
-};
+int PickSong(Lcg& random, int current) { return RandomPick(random, current).song; }
 
 // ---------------------------------------------------------------------------------------------
 // Start and stop
@@ -366,8 +264,8 @@ TEST(RandomModeCommand, TurningRandomOffChangesNothingElse) {
       RunSim({"--dir", dir.str(), "--seed", std::to_string(seed), "--until", "2000", "--at", "1000:asetran"});
   EXPECT_EQ(At(log, 1000), (Lines{"check iran 0"}));
   // The song of the last pick stays checked, and random mode is saved as off.
-  EXPECT_EQ(SavedValue(dir, "mode", "mode"), std::to_string(at_start));
-  EXPECT_EQ(SavedValue(dir, "mode", "random"), "0");
+  EXPECT_EQ(Saved(dir, "mode", "mode"), std::to_string(at_start));
+  EXPECT_EQ(Saved(dir, "mode", "random"), "0");
 }
 
 TEST(RandomModeCommand, RandomOnInBgmModeAvoidsSongZeroInTheFirstTwoDraws) {
@@ -405,8 +303,8 @@ TEST(RandomModeCommand, RandomOnInBgmModeAvoidsSongZeroInTheFirstTwoDraws) {
                     {std::string("check ") + kSongs[pick] + " 1", "visible N9 1", "player empty"}, kLoadCue,
                     {"caption 停止"}, kResetToIdle, {"interval 405", "enabled 1"}}));
     // The picked song is what the file keeps.
-    EXPECT_EQ(SavedValue(dir, "mode", "mode"), std::to_string(pick));
-    EXPECT_EQ(SavedValue(dir, "mode", "random"), "1");
+    EXPECT_EQ(Saved(dir, "mode", "mode"), std::to_string(pick));
+    EXPECT_EQ(Saved(dir, "mode", "random"), "1");
   }
 }
 
@@ -420,8 +318,8 @@ TEST(BgmModeCommand, ChoosingBgmModeHidesTheSoundMenuTurnsRandomOffAndPlaysTheLo
   EXPECT_EQ(At(log, 1000),
             Join({{"check ibgm 1", "visible N9 0", "check iran 0", "enabled 0", "player stop", "player empty"},
                   kLoadLoop, {"caption 停止"}, kResetToIdle, {"player play", "interval 405", "enabled 1"}}));
-  EXPECT_EQ(SavedValue(dir, "mode", "mode"), "5");
-  EXPECT_EQ(SavedValue(dir, "mode", "random"), "0");
+  EXPECT_EQ(Saved(dir, "mode", "mode"), "5");
+  EXPECT_EQ(Saved(dir, "mode", "random"), "0");
 }
 
 TEST(BgmModeCommand, BgmModeWhileStoppedStartsTheBeat) {
@@ -545,8 +443,8 @@ TEST(ArrowKeys, UpThreeTimesIsSavedAtExit) {
   const Lines log = RunSim({"--dir", dir.str(), "--seed", "1", "--until", "3000", "--at", "1000:key:38", "--at",
                             "1100:key:38", "--at", "1200:key:38"});
   EXPECT_EQ(At(log, 1200), (Lines{"top 622"}));
-  EXPECT_EQ(SavedValue(dir, "form", "top"), "622");
-  EXPECT_EQ(SavedValue(dir, "form", "left"), "1030");
+  EXPECT_EQ(Saved(dir, "form", "top"), "622");
+  EXPECT_EQ(Saved(dir, "form", "left"), "1030");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -581,7 +479,7 @@ TEST(ColourCommand, SavedColourFollowsTheCycle) {
     std::vector<std::string> args = {"--dir", dir.str(), "--seed", "1", "--until", "2000"};
     for (int i = 0; i < changes; ++i) args.insert(args.end(), {"--at", std::to_string(1000 + 10 * i) + ":N8"});
     RunSim(args);
-    EXPECT_EQ(SavedValue(dir, "color", "redchar"), expected[changes - 1]);
+    EXPECT_EQ(Saved(dir, "color", "redchar"), expected[changes - 1]);
   }
 }
 
@@ -631,7 +529,7 @@ TEST(HitChanceCommand, EachChanceItemSetsItsOdds) {
     SCOPED_TRACE(c.item);
     ScratchDir dir;
     RunSim({"--dir", dir.str(), "--seed", "1", "--until", "2000", "--at", std::string("1000:") + c.item});
-    EXPECT_EQ(SavedValue(dir, "num", "ritu"), std::to_string(c.odds));
+    EXPECT_EQ(Saved(dir, "num", "ritu"), std::to_string(c.odds));
   }
 }
 

@@ -11,15 +11,12 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <optional>
 #include <regex>
 #include <set>
 #include <sstream>
-#include <stdexcept>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "app/tform1.h"
@@ -30,35 +27,20 @@
 namespace zumbolo {
 namespace {
 
+using testing::At;
 using testing::During;
+using testing::ParsedOptions;
 using testing::RunSim;
 using testing::ScratchDir;
+using testing::SplitLines;
 using testing::WithoutTimes;
+using testing::WriteText;
 using Lines = std::vector<std::string>;
-
-sim::Options Parse(const Lines& args) {
-  std::string error;
-  auto options = sim::ParseOptions(args, error);
-  if (!options) throw std::invalid_argument(error);
-  return *options;
-}
-
-Lines SplitLines(const std::string& text) {
-  Lines lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-void WriteFile(const std::filesystem::path& path, std::string_view text) {
-  std::ofstream out(path, std::ios::binary);
-  out << text;
-}
 
 // A run that a test can reach into at virtual moments of its own choosing.
 class Session {
  public:
-  explicit Session(const Lines& args) : simulation_(Parse(args), log_) {}
+  explicit Session(const Lines& args) : simulation_(ParsedOptions(args), log_) {}
 
   // At virtual time `ms`, as the user's events of that moment do.
   void At(long long ms, std::function<void(TForm1&, sim::Simulation&)> act) {
@@ -76,9 +58,6 @@ class Session {
   std::ostringstream log_;
   sim::Simulation simulation_;
 };
-
-// What happened at exactly this millisecond, without the time stamps.
-Lines At(const Lines& log, long long ms) { return WithoutTimes(During(log, ms, ms)); }
 
 // How often a line occurs in a stretch of the log, whatever its time stamp.
 long long Count(const Lines& log, const std::string& line_without_time) {
@@ -126,7 +105,7 @@ TEST(DanceRequestsTest, StartUpWithBackgroundMusicResumesPlayBeforeStartingTheCl
   for (const char* ini : settings) {
     SCOPED_TRACE(ini);
     ScratchDir dir;
-    WriteFile(dir.path() / "zumbolo.ini", ini);
+    WriteText(dir.path() / "zumbolo.ini", ini);
     const Lines log = RunSim({"--dir", dir.str(), "--seed", "1", "--until", "500"});
     EXPECT_EQ(StartUpFromPlayer(log), (Lines{
                                           "player active 1",
@@ -149,7 +128,7 @@ TEST(DanceRequestsTest, StartUpWithoutBackgroundMusicOnlyStartsTheClock) {
   for (const auto& ini : settings) {
     SCOPED_TRACE(ini.value_or("no zumbolo.ini"));
     ScratchDir dir;
-    if (ini) WriteFile(dir.path() / "zumbolo.ini", *ini);
+    if (ini) WriteText(dir.path() / "zumbolo.ini", *ini);
     const Lines log = RunSim({"--dir", dir.str(), "--seed", "1", "--until", "500"});
     EXPECT_EQ(StartUpFromPlayer(log), (Lines{
                                           "player active 1",
@@ -435,7 +414,7 @@ TEST(DanceRequestsTest, LostBeatWithoutSoundEffectsDoesNotReloadTheCue) {
   for (const char* ini : settings) {
     SCOPED_TRACE(ini);
     ScratchDir dir;
-    WriteFile(dir.path() / "zumbolo.ini", ini);
+    WriteText(dir.path() / "zumbolo.ini", ini);
     // 405 ms: beat 2 falls due at 810, inside the stall; it is given up at 810 + 377 = 1187.
     const Lines log = RunSim({"--dir", dir.str(), "--seed", "1", "--until", "2000", "--stall", "800:500"});
     EXPECT_EQ(During(log, 811, 1705), (Lines{
@@ -495,7 +474,7 @@ TEST(DanceRequestsTest, ShowEndedInAShowShowsTheBalloonThenRestartsThreeSecondsL
   for (const Row& row : table) {
     SCOPED_TRACE(row.name);
     ScratchDir dir;
-    if (row.ini) WriteFile(dir.path() / "zumbolo.ini", row.ini);
+    if (row.ini) WriteText(dir.path() / "zumbolo.ini", row.ini);
     Session session({"--dir", dir.str(), "--seed", "1", "--until", "5000"});
     session.At(1000, [](TForm1& f, sim::Simulation&) {
       f.dance.DanceState = dsShow;
@@ -550,7 +529,7 @@ constexpr long long kLoopRemainder = 2000 - 984;
 
 TEST(DanceRequestsTest, BackgroundLoopEndingWhileSpinningRestartsAndInTheMissRestOnlyRewinds) {
   ScratchDir dir;
-  WriteFile(dir.path() / "zumbolo.ini", "[sound]\r\nkoka=1\r\n");
+  WriteText(dir.path() / "zumbolo.ini", "[sound]\r\nkoka=1\r\n");
   const Lines log =
       RunSim({"--dir", dir.str(), "--seed", "1", "--until", "4500", "--track", "spring.res=2000"});
   ASSERT_FALSE(AnyHit(log));
@@ -576,7 +555,7 @@ TEST(DanceRequestsTest, BackgroundLoopEndingWhileSpinningRestartsAndInTheMissRes
 
 TEST(DanceRequestsTest, BackgroundLoopEndingWhileTheClockIsStoppedIsRewoundNotPlayed) {
   ScratchDir dir;
-  WriteFile(dir.path() / "zumbolo.ini", "[sound]\r\nkoka=1\r\n");
+  WriteText(dir.path() / "zumbolo.ini", "[sound]\r\nkoka=1\r\n");
   Session session({"--dir", dir.str(), "--seed", "1", "--until", "4000", "--track", "spring.res=2000",
                    "--at", "1100:astart"});
   bool clock_enabled = true;
@@ -609,7 +588,7 @@ TEST(DanceRequestsTest, BgmModeLoopAlwaysRestartsFromLoopStartAndNeverEndsTheSho
   for (const Row& row : table) {
     SCOPED_TRACE(row.name);
     ScratchDir dir;
-    WriteFile(dir.path() / "zumbolo.ini", row.ini);
+    WriteText(dir.path() / "zumbolo.ini", row.ini);
     Lines args{"--dir", dir.str(), "--seed", "1", "--until", std::to_string(row.until), "--track",
                "spring.res=2000"};
     if (*row.program_arg) args.insert(args.end(), {"--", row.program_arg});
@@ -635,7 +614,7 @@ TEST(DanceRequestsTest, BgmModeLoopAlwaysRestartsFromLoopStartAndNeverEndsTheSho
 TEST(DanceRequestsTest, UnplayableCueIsReportedAtEveryLoadAndTheProgramGoesOn) {
   ScratchDir dir;
   // Track files that exist are used as they are, so this one stays broken.
-  WriteFile(dir.path() / "kokab.res", "this is not an MP3 file\n");
+  WriteText(dir.path() / "kokab.res", "this is not an MP3 file\n");
   Session session({"--dir", dir.str(), "--seed", "1", "--until", "7000", "--at", "3000:astart", "--at",
                    "4000:astart", "--at", "6000:asetwil"});
   bool busy_after_stop = true;

@@ -9,186 +9,29 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
-#include <cmath>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <functional>
 #include <map>
-#include <optional>
 #include <ostream>
 #include <set>
-#include <sstream>
-#include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "tests/support/sim_run.h"
+#include "tests/support/script_show.h"
 
 namespace zumbolo {
 namespace {
 
-using testing::During;
-using testing::RunSim;
-using testing::ScratchDir;
-using testing::WithoutTimes;
-using Lines = std::vector<std::string>;
-
-// ---------------------------------------------------------------------------------------------
-// The random draws of a forced hit ("/v"), from a model of the program's generator: a 32-bit LCG
-// (state := state * 134775813 + 1), a draw below n being the high half of state * n. The hit
-// draws its pose from {1, 4, 7, 10}, then one below 5: a 4 puts figure 3 out of line.
-
-struct ForcedHit {
-  int pose = 0;
-  bool odd_third = false;
-  int third = 0;  // what figure 3 shows at the stop
-};
-
-ForcedHit ModelForcedHit(std::uint32_t seed) {
-  std::uint32_t state = seed;
-  auto below = [&state](int n) {
-    state = state * 134775813u + 1u;
-    return static_cast<int>((static_cast<std::uint64_t>(state) * static_cast<std::uint64_t>(n)) >> 32);
-  };
-  constexpr std::array<int, 4> kResultPoses = {1, 4, 7, 10};
-  ForcedHit hit;
-  hit.pose = kResultPoses[below(4)];
-  hit.odd_third = below(5) == 4;
-  hit.third = !hit.odd_third ? hit.pose : hit.pose != 1 ? 1 : 5;
-  return hit;
-}
-
-std::uint32_t SeedOfHit(const std::function<bool(const ForcedHit&)>& wanted) {
-  for (std::uint32_t seed = 1; seed < 1000000; ++seed)
-    if (wanted(ModelForcedHit(seed))) return seed;
-  ADD_FAILURE() << "no seed found";
-  return 0;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Window positions on the work area 1280x770 (home 1030, 652), named by the show's window codes.
-
-struct Stage {
-  int home_left = 1030;
-  int home_top = 652;
-  bool mini = false;
-
-  int TopHigh() const { return home_top - (mini ? 6 : 12); }
-  int TopLow() const { return home_top - (mini ? 3 : 6); }
-  int LeftMid() const { return home_left - (mini ? 8 : 16); }
-  int RightMid() const { return home_left + (mini ? 8 : 16); }
-  int LeftFar() const { return home_left - (mini ? 16 : 32); }
-  int RightFar() const { return home_left + (mini ? 16 : 32); }
-
-  // A window code of the script: one MoveWindowTo.
-  std::string MoveTo(const std::string& code) const {
-    const std::map<std::string, std::pair<int, int>> places = {
-        {"H", {home_left, home_top}},    {"U", {home_left, TopHigh()}},   {"S", {home_left, TopLow()}},
-        {"LM", {LeftMid(), home_top}},   {"RM", {RightMid(), home_top}},  {"LF", {LeftFar(), home_top}},
-        {"RF", {RightFar(), home_top}},  {"LMU", {LeftMid(), TopHigh()}}, {"RMU", {RightMid(), TopHigh()}}};
-    const auto place = places.find(code);
-    if (place == places.end()) throw std::invalid_argument("unknown window code " + code);
-    return "moveto " + std::to_string(place->second.first) + " " + std::to_string(place->second.second);
-  }
-};
-
-// ---------------------------------------------------------------------------------------------
-// The script notation: lists separated by commas; a pose p is ShowPose, a/b/c is ShowPoses,
-// "overlay" the sparkle; a window code is a MoveWindowTo, "top H" the main window's top alone;
-// – means nothing on that beat.
-
-const std::string kNone = "–";
-
-std::string Trim(const std::string& text) {
-  const auto first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
-std::vector<std::string> Items(const std::string& list) {
-  std::vector<std::string> items;
-  std::stringstream in(list);
-  for (std::string item; std::getline(in, item, ',');) items.push_back(Trim(item));
-  return items;
-}
-
-std::optional<std::string> FigureLine(const std::string& item) {
-  if (item == kNone) return std::nullopt;
-  if (item == "overlay") return "overlay";
-  if (item.find('/') == std::string::npos) return "pose " + std::to_string(std::stoi(item));
-  std::string line = "poses";
-  std::stringstream in(item);
-  int count = 0;
-  for (std::string pose; std::getline(in, pose, '/'); ++count) line += " " + (pose == "x" ? "-1" : pose);
-  if (count != 3) throw std::invalid_argument("three poses expected: " + item);
-  return line;
-}
-
-std::optional<std::string> WindowLine(const std::string& item, const Stage& stage) {
-  if (item == kNone) return std::nullopt;
-  if (item == "top H") return "top " + std::to_string(stage.home_top);
-  return stage.MoveTo(item);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Sound choices and the player lines of the cues
-
-enum class Sound { kEffects = 0, kBgm = 1, kNone = 2 };  // 効果音あり, ＢＧＭ, なし: "koka"
-
-const char* NameOf(Sound sound) {
-  return sound == Sound::kEffects ? "Effects" : sound == Sound::kBgm ? "Bgm" : "None";
-}
-void PrintTo(Sound sound, std::ostream* os) { *os << NameOf(sound); }
-
-// LoadTrack: the player is active, so its Stop succeeds and the graph is emptied; then the new
-// track is rendered and positioned at its start.
-Lines LoadTrack(const std::string& file) {
-  return {"player stop", "player empty", "player render " + file, "player seek 0"};
-}
-
-// The cues of the lead-in, by the words of the table below.
-Lines CueLines(const std::string& cue, Sound sound) {
-  if (cue == kNone) return {};
-  if (cue == "hit sound loaded") {  // code 2, only with 効果音あり
-    if (sound != Sound::kEffects) return {};
-    Lines lines = {"dance 2"};
-    for (const auto& line : LoadTrack("eye.res")) lines.push_back(line);
-    return lines;
-  }
-  if (cue == "hit sound played or music halted") {
-    if (sound == Sound::kEffects) return {"dance 0", "player play"};
-    // Code 9 with ＢＧＭ: the background music is playing, so it is stopped; then the graph emptied.
-    if (sound == Sound::kBgm) return {"dance 9", "player stop", "player empty"};
-    return {};
-  }
-  if (cue == "song loaded") {  // code 10, in every sound choice
-    Lines lines = {"dance 10"};
-    for (const auto& line : LoadTrack("fun.res")) lines.push_back(line);
-    return lines;
-  }
-  if (cue == "song started") return {"dance 0", "player play"};
-  throw std::invalid_argument("unknown cue " + cue);
-}
-
-std::optional<std::string> IntervalLine(const std::string& item) {
-  if (item == kNone) return std::nullopt;
-  return "interval " + Trim(item);
-}
+using namespace testing;
+using namespace testing::script;
 
 // ---------------------------------------------------------------------------------------------
 // The lead-in (dsLeadIn = 2). The hit has drawn the hit pose with the window at HomeTop − 3.
 // Every call with beat 8 first redraws figure 3 if it was out of line; then, until LeadInDone,
 // one sub-step a call (sub-steps not listed do nothing); then one closing call.
 
-struct LeadInRow {
-  const char* sub_steps;  // the sub-steps of the row, in order
-  const char* figures;    // one per sub-step
-  const char* window;     // one per sub-step
-  const char* sound;      // a cue for a single sub-step, see CueLines
-  const char* interval;   // ms, for a single sub-step
-};
+// The song's track, loaded on sub-step 5.
+const SongTrack kTrack = {10, "fun.res"};
 
 const LeadInRow kSubSteps[] = {
     // sub-steps  figures    window   sound                               interval
@@ -222,13 +65,6 @@ const AfterLoopBeat kAfterLoop[] = {
 // ---------------------------------------------------------------------------------------------
 // The show (dsShow = 3). The i-th value of each column belongs to the i-th beat of the row; a row
 // with a condition applies only while FirstPass is set or clear.
-
-struct ShowRow {
-  int first_beat, last_beat;
-  const char* when;  // "", "FirstPass set" or "FirstPass clear"
-  const char* poses;
-  const char* window;
-};
 
 const ShowRow kShowScript[] = {
     // beats    condition          poses                                             window
@@ -297,46 +133,8 @@ Lines AlsoLines(int beat, const Pass& pass) {
 // ---------------------------------------------------------------------------------------------
 // Expanding the tables into beats
 
-struct Beat {
-  int number = 0;
-  int state = 0;
-  Lines lines;
-  bool loads_song = false;
-  bool starts_song = false;
-  int pass = 0;  // 0 in the lead-in and after the closing beats
-};
-
-Lines LeadInSubStepLines(int sub_step, Sound sound, const Stage& stage, bool* loads, bool* starts) {
-  for (const LeadInRow& row : kSubSteps) {
-    const auto steps = Items(row.sub_steps);
-    const auto figures = Items(row.figures);
-    const auto window = Items(row.window);
-    if (steps.size() != figures.size() || steps.size() != window.size())
-      throw std::invalid_argument(std::string("row ") + row.sub_steps);
-    for (std::size_t i = 0; i < steps.size(); ++i) {
-      if (std::stoi(steps[i]) != sub_step) continue;
-      Lines lines;
-      if (auto line = FigureLine(figures[i])) lines.push_back(*line);
-      if (auto line = WindowLine(window[i], stage)) lines.push_back(*line);
-      for (const auto& line : CueLines(row.sound, sound)) lines.push_back(line);
-      if (auto line = IntervalLine(row.interval)) lines.push_back(*line);
-      *loads = std::string(row.sound) == "song loaded";
-      *starts = std::string(row.sound) == "song started";
-      return lines;
-    }
-  }
-  return {};
-}
-
 std::vector<Beat> LeadInBeats(Sound sound, const Stage& stage, const ForcedHit& hit) {
-  std::vector<Beat> beats;
-  for (int sub_step = 0; sub_step <= kLastSubStep; ++sub_step) {
-    Beat beat{8, 2, {}, false, false, 0};
-    if (sub_step == 0 && hit.odd_third) beat.lines.push_back("figure 3 " + std::to_string(hit.pose));
-    for (const auto& line : LeadInSubStepLines(sub_step, sound, stage, &beat.loads_song, &beat.starts_song))
-      beat.lines.push_back(line);
-    beats.push_back(beat);
-  }
+  std::vector<Beat> beats = SubStepBeats(kSubSteps, kLastSubStep, true, kTrack, sound, stage, hit);
   for (const AfterLoopBeat& row : kAfterLoop) {
     Beat beat{row.beat, 2, {}, false, false, 0};
     if (auto line = FigureLine(row.figures)) beat.lines.push_back(*line);
@@ -349,22 +147,8 @@ std::vector<Beat> LeadInBeats(Sound sound, const Stage& stage, const ForcedHit& 
 
 // The row of the script for a beat in a pass.
 std::pair<std::string, std::string> ScriptEntry(int number, const Pass& pass) {
-  const ShowRow* found = nullptr;
-  for (const ShowRow& row : kShowScript) {
-    if (number < row.first_beat || number > row.last_beat) continue;
-    const std::string when = row.when;
-    if (!when.empty() && (when == "FirstPass set") != pass.first_pass) continue;
-    if (found) throw std::logic_error("two rows for beat " + std::to_string(number));
-    found = &row;
-  }
-  if (!found) throw std::logic_error("no row for beat " + std::to_string(number));
-  const auto poses = Items(found->poses);
-  const auto window = Items(found->window);
-  const auto beats = static_cast<std::size_t>(found->last_beat - found->first_beat + 1);
-  if (poses.size() != beats || window.size() != beats)
-    throw std::logic_error("row " + std::to_string(found->first_beat) + " has the wrong length");
-  const auto i = static_cast<std::size_t>(number - found->first_beat);
-  return {poses[i], window[i]};
+  return ScriptRowEntry(kShowScript, number,
+                        [&pass](const std::string& when) { return (when == "FirstPass set") == pass.first_pass; });
 }
 
 std::vector<Beat> ShowBeats(const Stage& stage) {
@@ -387,164 +171,24 @@ std::vector<Beat> ShowBeats(const Stage& stage) {
 // ---------------------------------------------------------------------------------------------
 // The expected log from the hit on beat 7 to beat 1 of the spin cycle after the show
 
-constexpr long long kHitMs = 7 * 405;      // a settings file sets the spin interval to 405 ms
 constexpr double kFunTrackMs = 73247.346;  // the real track, from its frames
 
-struct Case {
-  Sound sound = Sound::kEffects;
-  Stage stage;
-  ForcedHit hit;
-  double track_ms = kFunTrackMs;
-  std::optional<double> jingle_ms;  // a hit sound short enough to end during the lead-in
+// A case of this song: its real track unless a test says otherwise.
+struct Case : SongCase {
+  Case() { track_ms = kFunTrackMs; }
 };
-
-Lines HitLines(const Case& c) {
-  Lines lines = {"beat 7 0", "hits 1 1"};
-  if (c.sound == Sound::kEffects) lines.push_back("player stop");
-  lines.push_back("top " + std::to_string(c.stage.home_top - 3));
-  if (c.hit.odd_third)
-    lines.push_back("poses " + std::to_string(c.hit.pose) + " " + std::to_string(c.hit.pose) + " " +
-                    std::to_string(c.hit.third));
-  else
-    lines.push_back("pose " + std::to_string(c.hit.pose));
-  return lines;
-}
-
-// Code 110 in dsShow: clock off, Form2 hidden, player stopped, Form3 shown, the reset, the
-// interval back to 405, Timer1 on.
-Lines ShowEndedLines(const Stage& stage) {
-  return {"dance 110", "enabled 0", "form2 hide", "player stop", "form3 show", "pose 1",
-          "top " + std::to_string(stage.home_top), "left " + std::to_string(stage.home_left),
-          "interval 405", "timer1 1"};
-}
-
-// Timer1's tick: Form3 hidden, Timer1 off, then the restart with the start track of the sound.
-Lines Timer1Lines(Sound sound, const Stage& stage) {
-  Lines lines = {"form3 hide", "timer1 0", "enabled 0", "player stop", "player empty"};
-  if (sound == Sound::kBgm)
-    lines.insert(lines.end(), {"player render spring.res", "player seek 9840000"});
-  else
-    lines.insert(lines.end(), {"player render kokab.res", "player stop", "player seek 100000"});
-  lines.insert(lines.end(), {"caption 停止", "pose 1", "top " + std::to_string(stage.home_top),
-                             "left " + std::to_string(stage.home_left)});
-  if (sound == Sound::kBgm) lines.push_back("player play");
-  lines.insert(lines.end(), {"interval 405", "enabled 1"});
-  return lines;
-}
-
-struct Timed {
-  double at;
-  int rank;  // at the same moment: a beat, then the end of a track, then the after-show timer
-  Lines lines;
-};
-
-struct Expected {
-  Lines log;                // with times
-  std::vector<Beat> beats;  // the beats danced, lead-in and show
-  long long show_ended_ms = 0;
-  long long next_spin_ms = 0;
-};
-
-std::optional<int> IntervalSet(const Lines& lines) {
-  std::optional<int> ms;
-  for (const auto& line : lines)
-    if (line.rfind("interval ", 0) == 0) ms = std::stoi(line.substr(9));
-  return ms;
-}
 
 Expected ExpectedRun(const Case& c) {
   std::vector<Beat> beats = LeadInBeats(c.sound, c.stage, c.hit);
   for (const Beat& beat : ShowBeats(c.stage)) beats.push_back(beat);
-
-  std::vector<Timed> events = {{static_cast<double>(kHitMs), 0, HitLines(c)}};
-  long long t = kHitMs;
-  int interval = 405;
-  std::optional<long long> play_ms, load_ms, jingle_play_ms;
-  for (std::size_t i = 0;; ++i) {
-    if (i == beats.size()) beats.push_back({beats.back().number + 1, 3, {}, false, false, 0});  // quiet beats
-    t += interval;
-    if (play_ms && static_cast<double>(t) > static_cast<double>(*play_ms) + c.track_ms) {
-      beats.resize(i);
-      break;
-    }
-    const Beat& beat = beats[i];
-    if (beat.starts_song) play_ms = t;
-    if (beat.loads_song) load_ms = t;
-    if (!jingle_play_ms && c.sound == Sound::kEffects && beat.state == 2 &&
-        std::find(beat.lines.begin(), beat.lines.end(), "dance 0") != beat.lines.end())
-      jingle_play_ms = t;
-    Lines lines = {"beat " + std::to_string(beat.number) + " " + std::to_string(beat.state)};
-    lines.insert(lines.end(), beat.lines.begin(), beat.lines.end());
-    events.push_back({static_cast<double>(t), 0, lines});
-    if (auto ms = IntervalSet(beat.lines)) interval = *ms;
-  }
-  if (c.jingle_ms && jingle_play_ms && static_cast<double>(*jingle_play_ms) + *c.jingle_ms < *load_ms)
-    events.push_back({static_cast<double>(*jingle_play_ms) + *c.jingle_ms, 1, {"dance 110"}});  // ignored
-  const double end = static_cast<double>(*play_ms) + c.track_ms;
-  events.push_back({end, 1, ShowEndedLines(c.stage)});
-  events.push_back({end + 3000, 2, Timer1Lines(c.sound, c.stage)});
-  events.push_back({end + 3405, 0, {"beat 1 0", "pose 2"}});
-  std::stable_sort(events.begin(), events.end(), [](const Timed& a, const Timed& b) {
-    return a.at != b.at ? a.at < b.at : a.rank < b.rank;
-  });
-
-  Expected expected;
-  for (const Timed& event : events)
-    for (const auto& line : event.lines)
-      expected.log.push_back(std::to_string(static_cast<long long>(std::floor(event.at))) + " " + line);
-  expected.beats = beats;
-  expected.show_ended_ms = static_cast<long long>(std::floor(end));
-  expected.next_spin_ms = static_cast<long long>(std::floor(end + 3405));
-  return expected;
+  return ExpectedSongRun(c, beats);
 }
 
 // ---------------------------------------------------------------------------------------------
 // Running the simulator
 
-bool IsLogLine(const std::string& line) {
-  std::istringstream in(line);
-  std::string time, word, argument;
-  in >> time >> word >> argument;
-  static const std::set<std::string> kWords = {
-      "beat",     "pose",    "poses", "figure", "overlay", "moveto", "top",     "left",  "interval",
-      "enabled",  "dance",   "timer1", "caption", "check", "visible", "hits", "error", "message",
-      "foreground"};
-  if (kWords.count(word)) return true;
-  if (word == "form2" || word == "form3") return argument == "show" || argument == "hide";
-  static const std::set<std::string> kPlayer = {"active", "render", "play", "stop", "empty", "seek"};
-  return word == "player" && kPlayer.count(argument);
-}
-
-class FuniculiRun {
- public:
-  // A run in mode 3 with every spin a hit; the settings file is written afresh before every run
-  // (each run writes its own at the close). `tracks` replaces the default simulated durations.
-  Lines Run(const Case& c, std::uint32_t seed, long long until_ms,
-            const std::map<std::string, std::string>& tracks, const std::vector<std::string>& program_args) {
-    std::ofstream(dir_.path() / "zumbolo.ini", std::ios::binary | std::ios::trunc)
-        << "[mode]\r\nmode=3\r\n[sound]\r\nkoka=" << static_cast<int>(c.sound) << "\r\n";
-    // The spin cue, the background music and the hit sound long enough not to end in the
-    // beats looked at, unless a test says otherwise; fun.res keeps its real length.
-    std::map<std::string, std::string> durations = {
-        {"kokab.res", "600000"}, {"spring.res", "600000"}, {"eye.res", "600000"}};
-    for (const auto& [name, ms] : tracks) durations[name] = ms;
-    std::vector<std::string> args = {"--dir", dir_.str(), "--seed", std::to_string(seed), "--until",
-                                     std::to_string(until_ms)};
-    for (const auto& [name, ms] : durations) args.insert(args.end(), {"--track", name + "=" + ms});
-    args.push_back("--");
-    args.insert(args.end(), program_args.begin(), program_args.end());
-    Lines out;
-    for (const auto& line : RunSim(args))
-      if (IsLogLine(line)) out.push_back(line);
-    return out;
-  }
-
- private:
-  ScratchDir dir_;
-};
-
-FuniculiRun& Runner() {
-  static FuniculiRun runner;
+SongRunner& Runner() {
+  static SongRunner runner(3);
   return runner;
 }
 
@@ -558,93 +202,14 @@ Case PlainCase(Sound sound) {
   return c;
 }
 
-// The log of a run of the case from its hit to beat 1 of the next spin cycle, with the expected one.
-struct Observed {
-  Expected expected;
-  Lines seen;
-};
-
 Observed RunCase(const Case& c, std::uint32_t seed, const std::map<std::string, std::string>& tracks = {},
                  const std::vector<std::string>& program_args = {"/v"}) {
-  Observed o{ExpectedRun(c), {}};
-  const auto log = Runner().Run(c, seed, o.expected.next_spin_ms + 1000, tracks, program_args);
-  o.seen = During(log, kHitMs, o.expected.next_spin_ms);
-  return o;
-}
-
-std::string FirstDifference(const Lines& expected, const Lines& seen) {
-  for (std::size_t i = 0; i < std::max(expected.size(), seen.size()); ++i) {
-    const std::string e = i < expected.size() ? expected[i] : "(nothing)";
-    const std::string s = i < seen.size() ? seen[i] : "(nothing)";
-    if (e != s) return "line " + std::to_string(i) + ": expected \"" + e + "\", seen \"" + s + "\"";
-  }
-  return "no difference";
-}
-
-void ExpectSameLog(const Lines& expected, const Lines& seen) {
-  EXPECT_EQ(expected.size(), seen.size());
-  EXPECT_TRUE(expected == seen) << FirstDifference(expected, seen);
-}
-
-// A beat of the log with the lines written at its moment after it.
-struct LoggedBeat {
-  long long ms = 0;
-  int number = 0;
-  int state = 0;
-  Lines lines;
-};
-
-long long TimeOf(const std::string& line) { return std::stoll(line.substr(0, line.find(' '))); }
-std::string WhatOf(const std::string& line) { return line.substr(line.find(' ') + 1); }
-
-std::vector<LoggedBeat> BeatsOf(const Lines& log) {
-  std::vector<LoggedBeat> beats;
-  bool open = false;
-  for (const auto& line : log) {
-    const std::string what = WhatOf(line);
-    if (what.rfind("beat ", 0) == 0) {
-      std::istringstream in(what.substr(5));
-      LoggedBeat beat;
-      beat.ms = TimeOf(line);
-      in >> beat.number >> beat.state;
-      beats.push_back(beat);
-      open = true;
-    } else if (open && TimeOf(line) == beats.back().ms && what.rfind("dance 110", 0) != 0) {
-      beats.back().lines.push_back(what);
-    } else {
-      open = false;
-    }
-  }
-  return beats;
+  return Runner().Observe(ExpectedRun(c), c, seed, tracks, program_args);
 }
 
 // The show's beats (state 3), numbered by pass: a pass begins at beat 12, or at 84 right after a
 // beat 115.
-struct ShowBeat {
-  int pass;
-  LoggedBeat beat;
-};
-
-std::vector<ShowBeat> ShowBeatsOf(const Lines& log) {
-  std::vector<ShowBeat> out;
-  int pass = 0;
-  int previous = 0;
-  for (const LoggedBeat& beat : BeatsOf(log)) {
-    if (beat.state != 3) continue;
-    if (beat.number == 12 || (beat.number == 84 && previous == 115)) ++pass;
-    out.push_back({pass, beat});
-    previous = beat.number;
-  }
-  return out;
-}
-
-bool IsMove(const std::string& line) {
-  return line.rfind("moveto ", 0) == 0 || line.rfind("top ", 0) == 0 || line.rfind("left ", 0) == 0;
-}
-bool IsDrawing(const std::string& line) {
-  return line.rfind("pose ", 0) == 0 || line.rfind("poses ", 0) == 0 || line.rfind("figure ", 0) == 0 ||
-         line == "overlay";
-}
+std::vector<ShowBeat> ShowBeatsOf(const Lines& log) { return PassBeatsOf(log, 115, 84); }
 
 std::vector<int> Range(int from, int to) {
   std::vector<int> r;

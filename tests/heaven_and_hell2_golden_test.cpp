@@ -9,200 +9,24 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <set>
-#include <sstream>
+#include <limits>
 #include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "tests/support/sim_run.h"
+#include "tests/support/heaven_show.h"
 
 namespace zumbolo {
 namespace {
 
-using testing::During;
-using testing::RunSim;
-using testing::ScratchDir;
-
-// ---------------------------------------------------------------------------------------------
-// The random draws of a forced hit ("/v"), from a model of the program's generator: a 32-bit
-// LCG (state := state * 134775813 + 1), a draw below n being the high half of state * n. The hit
-// draws its pose from {1, 4, 7, 10}, then below 5: a 4 puts figure 3 out of line.
-
-struct ForcedHit {
-  int pose = 0;
-  bool odd_third = false;
-};
-
-ForcedHit ModelForcedHit(std::uint32_t seed) {
-  std::uint32_t state = seed;
-  auto below = [&state](int n) {
-    state = state * 134775813u + 1u;
-    return static_cast<int>((static_cast<std::uint64_t>(state) * static_cast<std::uint64_t>(n)) >> 32);
-  };
-  constexpr std::array<int, 4> kResultPoses = {1, 4, 7, 10};
-  ForcedHit hit;
-  hit.pose = kResultPoses[below(4)];
-  hit.odd_third = below(5) == 4;
-  return hit;
-}
-
-// The first seed whose forced hit has the given pose and odd-third draw.
-std::uint32_t SeedOfHit(int pose, bool odd_third) {
-  for (std::uint32_t seed = 1; seed < 1000000; ++seed) {
-    const ForcedHit hit = ModelForcedHit(seed);
-    if (hit.pose == pose && hit.odd_third == odd_third) return seed;
-  }
-  ADD_FAILURE() << "no seed for pose " << pose;
-  return 0;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Text helpers for the tables
-
-const std::string kDash = "–";   // no drawing, no move
-const std::string kRange = "–";  // 12–19
-
-std::string Trim(const std::string& text) {
-  const auto first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
-std::vector<std::string> Split(const std::string& text, const std::string& separator) {
-  std::vector<std::string> parts;
-  std::size_t from = 0;
-  for (;;) {
-    const std::size_t at = text.find(separator, from);
-    parts.push_back(Trim(text.substr(from, at == std::string::npos ? std::string::npos : at - from)));
-    if (at == std::string::npos) return parts;
-    from = at + separator.size();
-  }
-}
-
-// "12–19" or "82".
-std::pair<int, int> BeatRange(const std::string& beats) {
-  const std::size_t dash = beats.find(kRange);
-  if (dash == std::string::npos) return {std::stoi(beats), std::stoi(beats)};
-  return {std::stoi(beats.substr(0, dash)), std::stoi(beats.substr(dash + kRange.size()))};
-}
-
-// A condition on RepeatCount as the script writes it: "" (always), "RC 3", "RC not 0",
-// "RC 0 or 3".
-bool Holds(const std::string& when, int repeat_count) {
-  if (when.empty()) return true;
-  if (when.rfind("RC ", 0) != 0) throw std::invalid_argument("unknown condition " + when);
-  std::string values = when.substr(3);
-  const bool negated = values.rfind("not ", 0) == 0;
-  if (negated) values = values.substr(4);
-  bool listed = false;
-  for (const std::string& value : Split(values, " or ")) listed = listed || std::stoi(value) == repeat_count;
-  return listed != negated;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Window positions
-
-struct Stage {
-  int home_left = 1030;  // work area 1280 x 770: width − 250
-  int home_top = 652;    // height − 118
-  bool mini = false;
-
-  int PosTopHigh() const { return home_top - (mini ? 6 : 12); }
-  int PosTopLow() const { return home_top - (mini ? 3 : 6); }
-  int PosLeftMid() const { return home_left - (mini ? 8 : 16); }
-  int PosRightMid() const { return home_left + (mini ? 8 : 16); }
-  int PosLeftFar() const { return home_left - (mini ? 16 : 32); }
-  int PosRightFar() const { return home_left + (mini ? 16 : 32); }
-
-  // The window codes of the show script, each one MoveWindowTo(left, top). The tops of D and
-  // U18 are fixed offsets from HomeTop, the same in mini mode.
-  std::string MoveTo(const std::string& code) const {
-    const std::vector<std::pair<std::string, std::pair<int, int>>> codes = {
-        {"H", {home_left, home_top}},
-        {"U", {home_left, PosTopHigh()}},
-        {"L", {home_left, PosTopLow()}},
-        {"U18", {home_left, home_top - 18}},
-        {"D", {home_left, home_top + 2}},
-        {"LM", {PosLeftMid(), home_top}},
-        {"RM", {PosRightMid(), home_top}},
-        {"LF", {PosLeftFar(), home_top}},
-        {"RF", {PosRightFar(), home_top}},
-        {"LMU", {PosLeftMid(), PosTopHigh()}},
-        {"RMU", {PosRightMid(), PosTopHigh()}},
-        {"LMD", {PosLeftMid(), home_top + 2}},
-        {"RMD", {PosRightMid(), home_top + 2}},
-    };
-    for (const auto& [name, place] : codes)
-      if (name == code) return "moveto " + std::to_string(place.first) + " " + std::to_string(place.second);
-    throw std::invalid_argument("unknown window code " + code);
-  }
-};
-
-const Stage kNormal{1030, 652, false};
-const Stage kMini{1030, 652, true};
-
-// ---------------------------------------------------------------------------------------------
-// The sound choice and what the request codes write to the log
-
-enum class Sound { kEffects = 0, kBgm = 1, kNone = 2 };  // koka=0 効果音あり, 1 ＢＧＭ, 2 なし
-
-std::string Name(Sound sound) {
-  return sound == Sound::kEffects ? "効果音あり" : sound == Sound::kBgm ? "ＢＧＭ" : "なし";
-}
-
-// LoadTrack: stop; the graph is emptied since the stop succeeds (the player is active); render;
-// back to the start.
-std::vector<std::string> LoadTrackLines(int code, const std::string& file) {
-  return {"dance " + std::to_string(code), "player stop", "player empty", "player render " + file,
-          "player seek 0"};
-}
-
-std::vector<std::string> CueLines(const std::string& code) {
-  if (code == "dcPlay") return {"dance 0", "player play"};
-  if (code == "dcLoadHitSound") return LoadTrackLines(2, "eye.res");
-  if (code == "dcLoadHeavenTrack") return LoadTrackLines(4, "bgm.res");
-  // The background music is playing when the lead-in halts it: stop, then empty the graph.
-  if (code == "dcHaltMusic") return {"dance 9", "player stop", "player empty"};
-  throw std::invalid_argument("unknown code " + code);
-}
-
-// One action of a table, in the tables' words, as the log lines it writes.
-std::vector<std::string> ActionLines(const std::string& action, const Stage& stage) {
-  if (action.empty() || action == kDash) return {};
-  if (action.rfind("dc", 0) == 0) return CueLines(action);
-  if (action.rfind("pose ", 0) == 0 || action.rfind("interval ", 0) == 0 || action == "overlay") return {action};
-  if (action == "top := HomeTop") return {"top " + std::to_string(stage.home_top)};
-  if (action.rfind("move ", 0) == 0) return {stage.MoveTo(action.substr(5))};
-  if (action == "show Form2") return {"form2 show"};
-  if (action == "SetForegroundWindow") return {"foreground"};
-  throw std::invalid_argument("unknown action " + action);
-}
-
-std::vector<std::string> ActionsLines(const std::string& actions, const Stage& stage) {
-  std::vector<std::string> lines;
-  if (actions.empty()) return lines;
-  for (const std::string& action : Split(actions, "; "))
-    for (const std::string& line : ActionLines(action, stage)) lines.push_back(line);
-  return lines;
-}
+using namespace testing;
+using namespace testing::heaven;
 
 // ---------------------------------------------------------------------------------------------
 // The lead-in. Beat 8 runs the sub-steps 0..39, one a beat; the actions of the sound choice
 // follow those that every choice has.
-
-struct SubStepRow {
-  const char* sub_steps;  // a list gives one pose per sub-step in the first column
-  const char* every_choice;
-  const char* effects;  // 効果音あり (N10)
-  const char* bgm;      // ＢＧＭ (N12)
-  const char* none;     // なし
-};
 
 const SubStepRow kSubSteps[] = {
     // sub-steps                          every choice              効果音あり         ＢＧＭ             なし
@@ -225,38 +49,6 @@ const std::pair<int, const char*> kAfterLoop[] = {
     {10, "pose 1"},                        // RepeatPending set
     {11, "pose 2; move H; interval 353"},  // DanceState := dsShow
 };
-
-struct ExpectedBeat {
-  int number = 0;
-  int state = 0;  // DanceState before the routine acts
-  std::vector<std::string> lines;
-};
-
-std::vector<std::string> SubStepLines(int sub_step, Sound sound, const Stage& stage) {
-  for (const SubStepRow& row : kSubSteps) {
-    const auto sub_steps = Split(row.sub_steps, ", ");
-    for (std::size_t i = 0; i < sub_steps.size(); ++i) {
-      if (std::stoi(sub_steps[i]) != sub_step) continue;
-      std::string common = row.every_choice;
-      if (sub_steps.size() > 1) common = "pose " + Split(common.substr(5), ", ").at(i);
-      auto lines = ActionsLines(common, stage);
-      const char* own = sound == Sound::kEffects ? row.effects : sound == Sound::kBgm ? row.bgm : row.none;
-      for (const std::string& line : ActionsLines(own, stage)) lines.push_back(line);
-      return lines;
-    }
-  }
-  return {};
-}
-
-std::vector<ExpectedBeat> LeadInBeats(Sound sound, const Stage& stage, const ForcedHit& hit) {
-  std::vector<ExpectedBeat> beats;
-  for (int sub_step = 0; sub_step < kSubStepCount; ++sub_step)
-    beats.push_back({8, 2, SubStepLines(sub_step, sound, stage)});
-  for (const auto& [beat, actions] : kAfterLoop) beats.push_back({beat, 2, ActionsLines(actions, stage)});
-  // The odd third figure falls into line on the first lead-in beat, before sub-step 0.
-  if (hit.odd_third) beats.front().lines.insert(beats.front().lines.begin(), "figure 3 " + std::to_string(hit.pose));
-  return beats;
-}
 
 // ---------------------------------------------------------------------------------------------
 // The show script, beats 11 to 185. A number p is ShowPose(p), a/b/c is ShowPoses with x for a
@@ -301,12 +93,6 @@ const ShowRow kShowScript[] = {
 };
 
 // What a beat does after its poses and its move. RC is RepeatCount.
-struct AlsoRow {
-  int beat;
-  const char* when;
-  const char* actions;
-};
-
 const AlsoRow kAlso[] = {
     {11,  "",          "interval 353"},  // TempoFast
     {12,  "",          "show Form2; SetForegroundWindow"},
@@ -337,47 +123,14 @@ const JumpRow kJumps[] = {
 };
 // Beat 119 also counts RepeatCount up, in every case, after its jump.
 
-std::string PoseLine(const std::string& poses) {
-  if (poses == kDash) return "";
-  const auto figures = Split(poses, "/");
-  if (figures.size() == 1) return "pose " + std::to_string(std::stoi(poses));
-  if (figures.size() != 3) throw std::invalid_argument("three poses expected: " + poses);
-  std::string line = "poses";
-  for (const std::string& figure : figures) line += " " + (figure == "x" ? std::string("-1") : figure);
-  return line;
-}
-
 // The lines of one beat of the script, for the given RepeatCount.
 std::vector<std::string> ScriptLines(int beat, int repeat_count, const Stage& stage) {
-  std::vector<std::string> lines;
-  int rows = 0;
-  for (const ShowRow& row : kShowScript) {
-    const auto [first, last] = BeatRange(row.beats);
-    if (beat < first || beat > last) continue;
-    ++rows;
-    const auto poses = Split(row.poses, ", ");
-    const auto window = Split(row.window, ", ");
-    const std::size_t count = static_cast<std::size_t>(last - first + 1);
-    if (poses.size() != count || window.size() != count)
-      throw std::invalid_argument(std::string("row ") + row.beats + " has the wrong length");
-    const std::size_t i = static_cast<std::size_t>(beat - first);
-    if (const std::string pose = PoseLine(poses[i]); !pose.empty()) lines.push_back(pose);
-    if (window[i] != kDash) lines.push_back(stage.MoveTo(window[i]));
-  }
-  if (rows != 1) throw std::invalid_argument("beat " + std::to_string(beat) + " matches " + std::to_string(rows) + " rows");
-  for (const AlsoRow& also : kAlso)
-    if (also.beat == beat && Holds(also.when, repeat_count))
-      for (const std::string& line : ActionsLines(also.actions, stage)) lines.push_back(line);
-  return lines;
+  return ScriptBeatLines(kShowScript, kAlso, beat, repeat_count, stage,
+                         [](const ShowRow&, int) { return true; });
 }
 
 // The show as the routine walks through the script: from beat 12 with RepeatCount 0, taking the
 // jumps, up to beat 185; the beats after it do nothing.
-struct ShowBeat {
-  ExpectedBeat beat;
-  int repeat_count;
-};
-
 std::vector<ShowBeat> ShowBeats(const Stage& stage) {
   std::vector<ShowBeat> out;
   int beat_count = 11;
@@ -395,212 +148,27 @@ std::vector<ShowBeat> ShowBeats(const Stage& stage) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// The expected log
+// The expected log and the runs
 
-// Durations in ms (from the tracks' frames); the ones that the tests keep out of the way.
-constexpr double kBgmTrackMs = 122644.897;
-constexpr const char* kEyeTrack = "eye.res=60000";
-constexpr const char* kSpringTrack = "spring.res=600000";
-
-// With a settings file the spin interval is 405 ms from start-up, so beat 7 of the first spin
-// cycle, a hit with "/v", comes at 2835 ms.
-constexpr long long kHitMs = 7 * 405;
-
-struct ShowRun {
-  Sound sound = Sound::kEffects;
-  Stage stage = kNormal;
-  ForcedHit hit;
-  double track_ms = kBgmTrackMs;
-};
-
-std::string At(long long ms, const std::string& line) { return std::to_string(ms) + " " + line; }
-
-// From the hit on beat 7 to beat 1 of the spin cycle after the show. Every beat comes the
-// interval in force after the one before; the track starts with sub-step 9's dcPlay and its end
-// ends the show (dcShowEnded); three seconds later Timer1 restarts the beat.
+// From the hit on beat 7 to beat 1 of the spin cycle after the show.
 std::vector<std::string> ExpectedLog(const ShowRun& run) {
-  const Stage& stage = run.stage;
-  std::vector<std::string> log;
-  auto add = [&log](long long ms, const std::vector<std::string>& lines) {
-    for (const std::string& line : lines) log.push_back(At(ms, line));
-  };
-  // The hit: counted, the cue stopped (sound effects only), the hop of 3 pixels, the hit pose.
-  std::vector<std::string> hit_lines = {"beat 7 0", "hits 1 1"};
-  if (run.sound == Sound::kEffects) hit_lines.push_back("player stop");
-  hit_lines.push_back("top " + std::to_string(stage.home_top - 3));
-  const std::string p = std::to_string(run.hit.pose);
-  hit_lines.push_back(run.hit.odd_third ? "poses " + p + " " + p + " " + (run.hit.pose != 1 ? "1" : "5")
-                                        : "pose " + p);
-  add(kHitMs, hit_lines);
-
-  std::vector<ExpectedBeat> beats = LeadInBeats(run.sound, stage, run.hit);
-  for (const ShowBeat& beat : ShowBeats(stage)) beats.push_back(beat.beat);
-
-  long long ms = kHitMs;
-  long long interval = 405;
-  double track_start = -1;
-  double track_end = 1e18;
-  int number = 0;
-  bool song_loaded = false;
-  for (std::size_t i = 0;; ++i) {
-    if (static_cast<double>(ms + interval) > track_end) break;  // a beat at the same moment comes first
-    ms += interval;
-    // After the script, the later beats do nothing but count.
-    ExpectedBeat beat = i < beats.size() ? beats[i] : ExpectedBeat{number + 1, 3, {}};
-    number = beat.number;
-    add(ms, {"beat " + std::to_string(beat.number) + " " + std::to_string(beat.state)});
-    add(ms, beat.lines);
-    for (const std::string& line : beat.lines) {
-      if (line.rfind("interval ", 0) == 0) interval = std::stoll(line.substr(9));
-      if (line == "player render bgm.res") song_loaded = true;
-      if (line == "player play" && song_loaded && track_start < 0) {  // the song starts
-        track_start = static_cast<double>(ms);
-        track_end = track_start + run.track_ms;
-      }
-    }
-  }
-  // dcShowEnded: clock off, Form2 hidden, player stopped, Form3 shown, ResetToIdle, the spin
-  // tempo, Timer1 on.
-  const auto end = static_cast<long long>(std::floor(track_end));
-  const std::vector<std::string> reset = {"pose 1", "top " + std::to_string(stage.home_top),
-                                          "left " + std::to_string(stage.home_left)};
-  add(end, {"dance 110", "enabled 0", "form2 hide", "player stop", "form3 show"});
-  add(end, reset);
-  add(end, {"interval 405", "timer1 1"});
-  // Timer1Timer: Form3 hidden, Timer1 off, RestartBeat: clock off, stop and empty, the start
-  // track, caption, ResetToIdle, the background music played again (ＢＧＭ), clock on.
-  const auto restart = static_cast<long long>(std::floor(track_end + 3000));
-  add(restart, {"form3 hide", "timer1 0", "enabled 0", "player stop", "player empty"});
-  if (run.sound == Sound::kBgm) add(restart, {"player render spring.res", "player seek 9840000"});
-  else add(restart, {"player render kokab.res", "player stop", "player seek 100000"});
-  add(restart, {"caption 停止"});
-  add(restart, reset);
-  if (run.sound == Sound::kBgm) add(restart, {"player play"});
-  add(restart, {"interval 405", "enabled 1"});
-  // Spinning again.
-  add(static_cast<long long>(std::floor(track_end + 3405)), {"beat 1 0", "pose 2"});
-  return log;
+  std::vector<ExpectedBeat> beats = LeadInBeats(kSubSteps, kSubStepCount, kAfterLoop, run.sound, run.stage, run.hit);
+  for (const ShowBeat& beat : ShowBeats(run.stage)) beats.push_back(beat.beat);
+  return ExpectedShowLog(run, beats);
 }
 
-long long NextSpinMs(double track_end_ms) { return static_cast<long long>(std::floor(track_end_ms + 3405)); }
-
-// ---------------------------------------------------------------------------------------------
-// Running the simulator
-
-bool IsLogLine(const std::string& line) {
-  std::istringstream in(line);
-  std::string time, word, argument;
-  in >> time >> word >> argument;
-  static const std::set<std::string> kWords = {
-      "beat",     "pose",    "poses", "figure", "overlay", "moveto", "top",     "left",    "interval",
-      "enabled",  "dance",   "timer1", "caption", "check",  "visible", "hits",  "error",   "message",
-      "foreground"};
-  if (kWords.count(word)) return true;
-  if (word == "form2" || word == "form3") return argument == "show" || argument == "hide";
-  static const std::set<std::string> kPlayer = {"active", "render", "play", "stop", "empty", "seek"};
-  return word == "player" && kPlayer.count(argument);
-}
-
-class Heaven2Run {
- public:
-  // A run in "天国と地獄 ver.2" with every spin a hit; `tracks` are --track values.
-  std::vector<std::string> Run(std::uint32_t seed, Sound sound, bool mini, long long until_ms,
-                               std::vector<std::string> tracks = {}) {
-    std::ofstream(dir_.path() / "zumbolo.ini", std::ios::binary | std::ios::trunc)
-        << "[mode]\r\nmode=1\r\n[sound]\r\nkoka=" << static_cast<int>(sound) << "\r\n";
-    // The tracks kept out of the way come first, so that a test's own value wins.
-    tracks.insert(tracks.begin(), {kEyeTrack, kSpringTrack});
-    std::vector<std::string> args = {"--dir", dir_.str(), "--seed", std::to_string(seed), "--until",
-                                     std::to_string(until_ms)};
-    for (const std::string& track : tracks) {
-      args.push_back("--track");
-      args.push_back(track);
-    }
-    args.push_back("--");
-    if (mini) args.push_back("/m");
-    args.push_back("/v");
-    std::vector<std::string> out;
-    for (const auto& line : RunSim(args))
-      if (IsLogLine(line)) out.push_back(line);
-    return out;
-  }
-
-  // The log from the hit to the first beat of the spin cycle after the show.
-  std::vector<std::string> Show(std::uint32_t seed, const ShowRun& run, std::vector<std::string> tracks = {}) {
-    const long long next = NextSpinMs(StartOfSong() + run.track_ms);
-    return During(Run(seed, run.sound, run.stage.mini, next + 100, std::move(tracks)), kHitMs, next);
-  }
-
-  // Sub-step 9 starts the song: 7 beats at 405 ms from the hit (sub-steps 0 to 6), then 3 at 706.
-  static double StartOfSong() { return kHitMs + 7 * 405 + 3 * 706; }
-
- private:
-  ScratchDir dir_;
-};
+// Runs in "天国と地獄 ver.2" (mode 1).
+using Heaven2Run = ShowRunner;
 
 Heaven2Run& Runner() {
-  static Heaven2Run runner;
+  static Heaven2Run runner(1);
   return runner;
-}
-
-std::string FirstDifference(const std::vector<std::string>& expected, const std::vector<std::string>& seen) {
-  for (std::size_t i = 0; i < std::max(expected.size(), seen.size()); ++i) {
-    const std::string e = i < expected.size() ? expected[i] : "(nothing)";
-    const std::string s = i < seen.size() ? seen[i] : "(nothing)";
-    if (e != s) return "line " + std::to_string(i) + ": expected \"" + e + "\", seen \"" + s + "\"";
-  }
-  return "no difference";
-}
-
-void ExpectSameLog(const std::vector<std::string>& expected, const std::vector<std::string>& seen) {
-  EXPECT_EQ(expected.size(), seen.size());
-  EXPECT_TRUE(expected == seen) << FirstDifference(expected, seen);
-}
-
-// The log read back as beats: time, number, state and the lines written at the beat's moment.
-struct LoggedBeat {
-  long long ms = 0;
-  int number = 0;
-  int state = 0;
-  std::vector<std::string> lines;
-};
-
-long long TimeOf(const std::string& line) { return std::stoll(line.substr(0, line.find(' '))); }
-std::string WordsOf(const std::string& line) { return line.substr(line.find(' ') + 1); }
-
-// The lines written at one moment, without their times.
-std::vector<std::string> WithoutTimesAt(const std::vector<std::string>& log, long long ms) {
-  return testing::WithoutTimes(During(log, ms, ms));
-}
-
-std::vector<LoggedBeat> Beats(const std::vector<std::string>& log) {
-  std::vector<LoggedBeat> beats;
-  for (const std::string& line : log) {
-    std::istringstream words(WordsOf(line));
-    std::string word;
-    words >> word;
-    if (word == "beat") {
-      LoggedBeat beat;
-      beat.ms = TimeOf(line);
-      words >> beat.number >> beat.state;
-      beats.push_back(beat);
-    } else if (!beats.empty() && beats.back().ms == TimeOf(line)) {
-      beats.back().lines.push_back(WordsOf(line));
-    }
-  }
-  return beats;
 }
 
 // The beats of the show script (DanceState dsShow, beats up to 185), cut into runs of
 // consecutive beat numbers.
 std::vector<std::vector<LoggedBeat>> Runs(const std::vector<LoggedBeat>& beats) {
-  std::vector<std::vector<LoggedBeat>> runs;
-  for (const LoggedBeat& beat : beats) {
-    if (beat.state != 3 || beat.number > kLastScriptBeat) continue;
-    if (runs.empty() || beat.number != runs.back().back().number + 1) runs.emplace_back();
-    runs.back().push_back(beat);
-  }
-  return runs;
+  return testing::heaven::Runs(beats, kLastScriptBeat);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -614,13 +182,13 @@ TEST(HeavenAndHell2LeadIn, SubStepsAndBeats9To11BeatByBeatInEachSoundChoice) {
     const auto expected = ExpectedLog(run);
     // Up to and with lead-in beat 11: the hit, 40 sub-steps, the closing call, beats 9 to 11.
     const auto beat12 = std::find_if(expected.begin(), expected.end(),
-                                     [](const std::string& l) { return WordsOf(l) == "beat 12 3"; });
+                                     [](const std::string& l) { return WhatOf(l) == "beat 12 3"; });
     ASSERT_NE(beat12, expected.end());
     const long long beat11_ms = TimeOf(*(beat12 - 1));
     const auto seen = During(Runner().Run(seed, sound, false, 25000), kHitMs, beat11_ms);
     ExpectSameLog(std::vector<std::string>(expected.begin(), beat12), seen);
     // Beat 11 brings the window home, ends the lead-in and sets the show's tempo.
-    EXPECT_EQ(WithoutTimesAt(seen, beat11_ms),
+    EXPECT_EQ(At(seen, beat11_ms),
               (std::vector<std::string>{"beat 11 2", "pose 2", "moveto 1030 652", "interval 353"}));
   }
 }
@@ -654,17 +222,17 @@ TEST(HeavenAndHell2LeadIn, TrackIsLoadedOnSubStep5AndStartedOnSubStep9InEverySou
     const auto log = Runner().Run(1, sound, false, 25000);
     const long long sub_step5 = kHitMs + 6 * 405;
     const long long sub_step9 = kHitMs + 7 * 405 + 3 * 706;
-    EXPECT_EQ(WithoutTimesAt(log, sub_step5),
+    EXPECT_EQ(At(log, sub_step5),
               (std::vector<std::string>{"beat 8 2", "dance 4", "player stop", "player empty",
                                         "player render bgm.res", "player seek 0"}));
-    EXPECT_EQ(WithoutTimesAt(log, sub_step9),
+    EXPECT_EQ(At(log, sub_step9),
               (std::vector<std::string>{"beat 8 2", "dance 0", "player play",
                                         sound == Sound::kEffects ? "interval 349" : "interval 351"}));
     // Nothing else is rendered or played between the hit and the show but the jingle (sound
     // effects only: loaded on sub-step 0, played on sub-step 2).
     std::vector<std::string> renders_and_plays;
     for (const std::string& line : During(log, kHitMs, 25000))
-      if (WordsOf(line).rfind("player render", 0) == 0 || WordsOf(line) == "player play")
+      if (WhatOf(line).rfind("player render", 0) == 0 || WhatOf(line) == "player play")
         renders_and_plays.push_back(line);
     std::vector<std::string> expected;
     if (sound == Sound::kEffects)
@@ -681,9 +249,9 @@ TEST(HeavenAndHell2LeadIn, OddThirdFigureFallsIntoLineOnTheFirstLeadInBeat) {
     const ForcedHit hit = ModelForcedHit(seed);
     ASSERT_TRUE(hit.odd_third);
     const auto log = Runner().Run(seed, Sound::kNone, false, 25000);
-    EXPECT_EQ(WithoutTimesAt(log, kHitMs).back(),
+    EXPECT_EQ(At(log, kHitMs).back(),
               "poses " + std::to_string(hit.pose) + " " + std::to_string(hit.pose) + " " + (hit.pose == 1 ? "5" : "1"));
-    EXPECT_EQ(WithoutTimesAt(log, kHitMs + 405),
+    EXPECT_EQ(At(log, kHitMs + 405),
               (std::vector<std::string>{"beat 8 2", "figure 3 " + std::to_string(hit.pose), "top 652"}));
     const ShowRun run{Sound::kNone, kNormal, hit, kBgmTrackMs};
     ExpectSameLog(ExpectedLog(run), Runner().Show(seed, run));
@@ -711,7 +279,7 @@ TEST(HeavenAndHell2Golden, MiniModeHalvesThePositionsButNotTheFixedHops) {
   for (const char* move : {"moveto 1030 654", "moveto 1030 634", "moveto 1030 649", "moveto 1022 654",
                            "moveto 1038 654", "moveto 1030 646", "moveto 1014 652", "moveto 1046 652"})
     EXPECT_NE(std::find_if(seen.begin(), seen.end(),
-                           [&](const std::string& l) { return WordsOf(l) == std::string(move); }),
+                           [&](const std::string& l) { return WhatOf(l) == std::string(move); }),
               seen.end())
         << move;
 }
@@ -883,7 +451,7 @@ TEST(HeavenAndHell2End, AfterBeat185TheFiguresStayInPose0AtDUntilTheTrackEnds) {
   // Nothing at all between the last beat and the end of the track.
   const auto between = During(log, last->ms + 368LL * idle + 1, static_cast<long long>(end) - 1);
   EXPECT_TRUE(between.empty()) << between.front();
-  const auto at_end = WithoutTimesAt(log, static_cast<long long>(end));
+  const auto at_end = At(log, static_cast<long long>(end));
   ASSERT_FALSE(at_end.empty());
   EXPECT_EQ(at_end.front(), "dance 110");
 }

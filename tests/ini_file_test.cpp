@@ -5,20 +5,22 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <random>
 #include <set>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "tests/support/sim_run.h"
+
 namespace zumbolo {
 namespace {
 
 using namespace std::literals;
+using testing::ReadText;
+using testing::WriteText;
 
 std::optional<std::string> ReadFrom(std::string_view text, std::string_view section,
                                     std::string_view key) {
@@ -426,27 +428,6 @@ TEST(IniFileFuzz, WriteIntoRandomFileReadsBackAndLeavesOtherEntriesAlone) {
 
 class IniFileDisk : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::random_device device;
-    dir_ = std::filesystem::temp_directory_path() /
-           ("zumbolo_ini_test_" + std::to_string(device()) + "_" + std::to_string(device()));
-    std::filesystem::create_directories(dir_);
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
-  }
-
-  static std::string Slurp(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-  }
-  static void Put(const std::filesystem::path& path, std::string_view bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  }
   std::set<std::string> Entries() const {
     std::set<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(dir_)) {
@@ -455,7 +436,8 @@ class IniFileDisk : public ::testing::Test {
     return names;
   }
 
-  std::filesystem::path dir_;
+  testing::ScratchDir scratch_;
+  const std::filesystem::path dir_ = scratch_.path();
 };
 
 TEST_F(IniFileDisk, MissingFileLoadsEmpty) {
@@ -467,7 +449,7 @@ TEST_F(IniFileDisk, MissingFileLoadsEmpty) {
 }
 
 TEST_F(IniFileDisk, LoadReadsBytesAsTheyAre) {
-  Put(dir_ / "zumbolo.ini", "[num]\nritu = \"42\"\r\n\0junk\n"s);
+  WriteText(dir_ / "zumbolo.ini", "[num]\nritu = \"42\"\r\n\0junk\n"s);
   const IniFile file = IniFile::Load(dir_ / "zumbolo.ini");
   EXPECT_EQ(file.Read("NUM", "Ritu"), "42");
   EXPECT_EQ(file.Serialize(), "[num]\r\nritu = \"42\"\r\n\0junk\r\n"s);
@@ -475,17 +457,17 @@ TEST_F(IniFileDisk, LoadReadsBytesAsTheyAre) {
 
 TEST_F(IniFileDisk, SaveReplacesTheFileAndLeavesNoTemporaryBehind) {
   const std::filesystem::path target = dir_ / "zumbolo.ini";
-  Put(target, "[old]\nstuff=that is much longer than the new contents of the file\n");
+  WriteText(target, "[old]\nstuff=that is much longer than the new contents of the file\n");
   IniFile file;
   file.Write("num", "ritu", "100");
   ASSERT_TRUE(file.Save(target));
-  EXPECT_EQ(Slurp(target), "[num]\r\nritu=100\r\n");
+  EXPECT_EQ(ReadText(target), "[num]\r\nritu=100\r\n");
   EXPECT_EQ(Entries(), std::set<std::string>{"zumbolo.ini"});
 
   const std::filesystem::path fresh = dir_ / "fresh.ini";
   ASSERT_TRUE(IniFile().Save(fresh));
   EXPECT_TRUE(std::filesystem::exists(fresh));
-  EXPECT_EQ(Slurp(fresh), "");
+  EXPECT_EQ(ReadText(fresh), "");
   EXPECT_EQ(Entries(), (std::set<std::string>{"fresh.ini", "zumbolo.ini"}));
 }
 
@@ -501,19 +483,19 @@ TEST_F(IniFileDisk, FailedSaveLeavesWhatIsThereUntouched) {
   // A folder with something in it sits where the file should go: it cannot be replaced.
   const std::filesystem::path target = dir_ / "zumbolo.ini";
   std::filesystem::create_directory(target);
-  Put(target / "keep.txt", "precious");
+  WriteText(target / "keep.txt", "precious");
   IniFile file;
   file.Write("num", "ritu", "100");
   EXPECT_FALSE(file.Save(target));
   EXPECT_TRUE(std::filesystem::is_directory(target));
-  EXPECT_EQ(Slurp(target / "keep.txt"), "precious");
+  EXPECT_EQ(ReadText(target / "keep.txt"), "precious");
   EXPECT_EQ(Entries(), std::set<std::string>{"zumbolo.ini"});
 }
 
 TEST_F(IniFileDisk, ProfileStoreReadsOnOpenAndWritesOnFlush) {
   const std::filesystem::path target = dir_ / "zumbolo.ini";
   const std::string original = "; mine\n[num]\nritu=5\n";
-  Put(target, original);
+  WriteText(target, original);
 
   IniProfileStore store(target);
   EXPECT_EQ(store.Read("num", "ritu"), "5");
@@ -521,10 +503,10 @@ TEST_F(IniFileDisk, ProfileStoreReadsOnOpenAndWritesOnFlush) {
   store.Write("form", "left", "1030");
   EXPECT_EQ(store.Read("num", "ritu"), "6");
   EXPECT_EQ(store.Read("form", "left"), "1030");
-  EXPECT_EQ(Slurp(target), original);  // nothing on disk before the flush
+  EXPECT_EQ(ReadText(target), original);  // nothing on disk before the flush
 
   ASSERT_TRUE(store.Flush());
-  EXPECT_EQ(Slurp(target), "; mine\r\n[num]\r\nritu=6\r\n[form]\r\nleft=1030\r\n");
+  EXPECT_EQ(ReadText(target), "; mine\r\n[num]\r\nritu=6\r\n[form]\r\nleft=1030\r\n");
 
   IniProfileStore reopened(target);
   EXPECT_EQ(reopened.Read("num", "ritu"), "6");
@@ -536,7 +518,7 @@ TEST_F(IniFileDisk, ProfileStoreOnMissingFileStartsEmptyAndReportsFailedFlush) {
   EXPECT_EQ(fresh.Read("num", "ritu"), std::nullopt);
   fresh.Write("num", "ritu", "1");
   EXPECT_TRUE(fresh.Flush());
-  EXPECT_EQ(Slurp(dir_ / "zumbolo.ini"), "[num]\r\nritu=1\r\n");
+  EXPECT_EQ(ReadText(dir_ / "zumbolo.ini"), "[num]\r\nritu=1\r\n");
 
   IniProfileStore nowhere(dir_ / "missing" / "zumbolo.ini");
   nowhere.Write("num", "ritu", "1");

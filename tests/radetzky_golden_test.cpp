@@ -7,59 +7,35 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <cctype>
 #include <cstdint>
-#include <fstream>
 #include <map>
-#include <set>
 #include <sstream>
 #include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "tests/support/golden_log.h"
+#include "tests/support/model_random.h"
+#include "tests/support/show_notation.h"
 #include "tests/support/sim_run.h"
 
 namespace zumbolo {
 namespace {
 
 using testing::During;
-using testing::RunSim;
-using testing::ScratchDir;
-
-// ---------------------------------------------------------------------------------------------
-// The random draws of a forced hit ("/v"), from a model of the program's generator: a 32-bit LCG
-// (state := state * 134775813 + 1), a draw below n being the high half of state * n. The hit
-// draws its pose from {1, 4, 7, 10}, then a number below 5: a 4 puts figure 3 out of line.
-
-struct ForcedHit {
-  int pose = 0;
-  bool odd_third = false;
-};
-
-ForcedHit ModelForcedHit(std::uint32_t seed) {
-  std::uint32_t state = seed;
-  auto below = [&state](int n) {
-    state = state * 134775813u + 1u;
-    return static_cast<int>((static_cast<std::uint64_t>(state) * static_cast<std::uint64_t>(n)) >> 32);
-  };
-  constexpr std::array<int, 4> kResultPoses = {1, 4, 7, 10};
-  ForcedHit hit;
-  hit.pose = kResultPoses[below(4)];
-  hit.odd_third = below(5) == 4;
-  return hit;
-}
-
-// The first seed whose forced hit has the given pose and odd-third draw.
-std::uint32_t SeedOfHit(int pose, bool odd_third) {
-  for (std::uint32_t seed = 1; seed < 1000000; ++seed) {
-    const ForcedHit hit = ModelForcedHit(seed);
-    if (hit.pose == pose && hit.odd_third == odd_third) return seed;
-  }
-  ADD_FAILURE() << "no seed for pose " << pose;
-  return 0;
-}
+using testing::ExpectSameLog;
+using testing::ForcedHit;
+using testing::HitLines;
+using testing::ModelForcedHit;
+using testing::MoveHomeByArrow;
+using testing::RestartLines;
+using testing::SeedOfHit;
+using testing::ShowEndedLines;
+using testing::SimRuns;
+using testing::SongSettings;
+using testing::Split;
 
 // ---------------------------------------------------------------------------------------------
 // Window positions and the show's window codes
@@ -123,27 +99,6 @@ const WindowCode& CodeNamed(const std::string& code) {
 //   form2 show, foreground
 
 const std::string kNothing = "–";
-
-std::string Trim(const std::string& text) {
-  const auto first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
-std::vector<std::string> Split(const std::string& list, char separator) {
-  std::vector<std::string> items;
-  std::string item;
-  for (const char c : list) {
-    if (c == separator) {
-      items.push_back(Trim(item));
-      item.clear();
-    } else {
-      item += c;
-    }
-  }
-  items.push_back(Trim(item));
-  return items;
-}
 
 // The sound requests: the request code, then what the player does for it.
 const std::map<std::string, std::vector<std::string>> kSoundRequests = {
@@ -309,8 +264,8 @@ bool RowHolds(const ShowRow& row, int beat, int repeat_count) {
 Beat ShowBeat(int number, int repeat_count, int pass) {
   for (const ShowRow& row : kShowScript) {
     if (!RowHolds(row, number, repeat_count)) continue;
-    const auto poses = Split(row.poses, ',');
-    const auto window = Split(row.window, ',');
+    const auto poses = Split(row.poses, ",");
+    const auto window = Split(row.window, ",");
     const std::size_t length = static_cast<std::size_t>(row.last_beat - row.first_beat + 1);
     if (poses.size() != length || window.size() != length)
       throw std::invalid_argument("row " + std::to_string(row.first_beat) + " has the wrong length");
@@ -392,11 +347,8 @@ Expected ExpectedLog(const Scenario& scenario) {
   const ForcedHit& hit = scenario.hit;
 
   // The hit.
-  at(kHitTime, {"beat 7 0", "hits 1 1"});
-  if (scenario.sound == kEffects) at(kHitTime, {"player stop"});
-  at(kHitTime, {"top " + std::to_string(stage.home_top - 3)});
+  at(kHitTime, HitLines(hit, scenario.sound == kEffects, stage.home_top));
   const std::string pose = std::to_string(hit.pose);
-  at(kHitTime, {hit.odd_third ? "poses " + pose + " " + pose + " " + (hit.pose != 1 ? "1" : "5") : "pose " + pose});
 
   out.track_end = kTrackStart + scenario.rad_length;
   std::vector<Beat> beats = LeadIn(scenario.sound);
@@ -405,15 +357,8 @@ Expected ExpectedLog(const Scenario& scenario) {
 
   auto key = scenario.keys.begin();
   auto press_keys_before = [&](Micros t) {
-    for (; key != scenario.keys.end() && key->at < t; ++key) {
-      if (key->action == "aup" || key->action == "adown") {
-        stage.home_top += key->action == "aup" ? -10 : 10;
-        at(key->at, {"top " + std::to_string(stage.home_top)});
-      } else {
-        stage.home_left += key->action == "aleft" ? -10 : 10;
-        at(key->at, {"left " + std::to_string(stage.home_left)});
-      }
-    }
+    for (; key != scenario.keys.end() && key->at < t; ++key)
+      at(key->at, {MoveHomeByArrow(key->action, stage.home_left, stage.home_top)});
   };
 
   Micros t = kHitTime;
@@ -428,7 +373,7 @@ Expected ExpectedLog(const Scenario& scenario) {
     at(t, {"beat " + std::to_string(beat.number) + " " + std::to_string(beat.state)});
     if (first && hit.odd_third) at(t, {"figure 3 " + pose});
     first = false;
-    for (const std::string& item : Split(beat.action, ';')) {
+    for (const std::string& item : Split(beat.action, ";")) {
       const auto lines = ItemLines(item, stage, beat.repeat_count);
       at(t, lines);
       for (const std::string& line : lines)
@@ -438,17 +383,9 @@ Expected ExpectedLog(const Scenario& scenario) {
   press_keys_before(out.track_end);
 
   // The end of the track ends the show; three seconds later the balloon goes and the beat restarts.
-  const std::string home_top = "top " + std::to_string(stage.home_top);
-  const std::string home_left = "left " + std::to_string(stage.home_left);
-  at(out.track_end, {"dance 110", "enabled 0", "form2 hide", "player stop", "form3 show", "pose 1", home_top,
-                     home_left, "interval 405", "timer1 1"});
+  at(out.track_end, ShowEndedLines(stage.home_left, stage.home_top));
   const Micros restart = out.track_end + 3000 * kMs;
-  at(restart, {"form3 hide", "timer1 0", "enabled 0", "player stop", "player empty"});
-  if (scenario.sound == kBgm) at(restart, {"player render spring.res", "player seek 9840000"});
-  else at(restart, {"player render kokab.res", "player stop", "player seek 100000"});
-  at(restart, {"caption 停止", "pose 1", home_top, home_left});
-  if (scenario.sound == kBgm) at(restart, {"player play"});
-  at(restart, {"interval 405", "enabled 1"});
+  at(restart, RestartLines(scenario.sound == kBgm, stage.home_left, stage.home_top));
   out.next_spin = restart + 405 * kMs;
   at(out.next_spin, {"beat 1 0", "pose 2"});
 
@@ -465,43 +402,21 @@ Expected ExpectedLog(const Scenario& scenario) {
 // ---------------------------------------------------------------------------------------------
 // Running the simulator
 
-bool IsLogLine(const std::string& line) {
-  std::istringstream in(line);
-  std::string time, word, argument;
-  in >> time >> word >> argument;
-  static const std::set<std::string> kWords = {
-      "beat",     "pose",    "poses", "figure", "overlay", "moveto",  "top",     "left",  "interval",
-      "enabled",  "dance",   "timer1", "caption", "check", "visible", "hits",    "error", "message",
-      "foreground"};
-  if (kWords.count(word)) return true;
-  if (word == "form2" || word == "form3") return argument == "show" || argument == "hide";
-  static const std::set<std::string> kPlayer = {"active", "render", "play", "stop", "empty", "seek"};
-  return word == "player" && kPlayer.count(argument);
-}
-
 class RadetzkyRun {
  public:
   // A run in "ラデッキー行進曲" mode with every spin a hit, closed 200 ms after the first beat of
   // the spin cycle that follows the show.
   std::vector<std::string> Run(std::uint32_t seed, Sound sound, const Expected& expected,
                                const std::vector<std::string>& sim_args, bool mini = false) {
-    const auto ini = dir_.path() / "zumbolo.ini";
-    std::ofstream(ini, std::ios::binary | std::ios::trunc)
-        << "[mode]\r\nmode=4\r\n[sound]\r\nkoka=" << static_cast<int>(sound) << "\r\n";
-    std::vector<std::string> args = {"--dir", dir_.str(), "--seed", std::to_string(seed),
-                                     "--until", std::to_string(expected.next_spin / kMs + 200)};
-    args.insert(args.end(), sim_args.begin(), sim_args.end());
-    args.push_back("--");
-    if (mini) args.push_back("/m");
-    args.push_back("/v");
-    std::vector<std::string> out;
-    for (const auto& line : RunSim(args))
-      if (IsLogLine(line)) out.push_back(line);
-    return out;
+    std::vector<std::string> program_args;
+    if (mini) program_args.push_back("/m");
+    program_args.push_back("/v");
+    return runs_.Run(SongSettings(4, static_cast<int>(sound)), seed, expected.next_spin / kMs + 200, sim_args,
+                     program_args);
   }
 
  private:
-  ScratchDir dir_;
+  SimRuns runs_;
 };
 
 RadetzkyRun& Runner() {
@@ -512,20 +427,6 @@ RadetzkyRun& Runner() {
 // The log from the hit to the first beat of the next spin cycle.
 std::vector<std::string> ShowSpan(const std::vector<std::string>& log, const Expected& expected) {
   return During(log, kHitTime / kMs, expected.next_spin / kMs);
-}
-
-std::string FirstDifference(const std::vector<std::string>& expected, const std::vector<std::string>& seen) {
-  for (std::size_t i = 0; i < std::max(expected.size(), seen.size()); ++i) {
-    const std::string e = i < expected.size() ? expected[i] : "(nothing)";
-    const std::string s = i < seen.size() ? seen[i] : "(nothing)";
-    if (e != s) return "line " + std::to_string(i) + ": expected \"" + e + "\", seen \"" + s + "\"";
-  }
-  return "no difference";
-}
-
-void ExpectSameLog(const std::vector<std::string>& expected, const std::vector<std::string>& seen) {
-  EXPECT_EQ(expected.size(), seen.size());
-  EXPECT_TRUE(expected == seen) << FirstDifference(expected, seen);
 }
 
 std::vector<std::string> RunScenario(std::uint32_t seed, const Scenario& scenario, const Expected& expected,

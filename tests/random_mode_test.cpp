@@ -12,63 +12,33 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <fstream>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "tests/support/golden_log.h"
+#include "tests/support/model_random.h"
 #include "tests/support/sim_run.h"
 
 namespace zumbolo {
 namespace {
 
-using testing::RunSim;
-using testing::ScratchDir;
+using testing::DrawForcedHit;
+using testing::FirstSeed;
+using testing::IsMove;
+using testing::ModelRandom;
+using testing::Pick;
+using testing::RandomPick;
+using testing::SimRuns;
+using testing::TrackArgs;
 
 // ---------------------------------------------------------------------------------------------
-// A model of the random generator: a 32-bit LCG (state := state * 134775813 + 1 mod 2^32), a
-// draw below n being the high half of the 64-bit product state * n.
-
-class ModelRandom {
- public:
-  explicit ModelRandom(std::uint32_t seed) : state_(seed) {}
-  int Below(int n) {
-    state_ = state_ * 134775813u + 1u;
-    return static_cast<int>((static_cast<std::uint64_t>(state_) * static_cast<std::uint64_t>(n)) >> 32);
-  }
-
- private:
-  std::uint32_t state_;
-};
+// The picks, from the model of the program's random generator
 
 // The songs by their number in the モード submenu.
 enum Song { kHeaven = 0, kHeaven2 = 1, kTell = 2, kFuniculi = 3, kRadetzky = 4 };
 const std::array<const char*, 5> kSongItems = {"iheaven", "iheaven2", "iwill", "irad", "irad2"};
-
-struct Pick {
-  int song = 0;
-  int draws = 0;
-};
-
-// The random pick: a draw below 5; equal to the current song, a second; equal again, a third,
-// kept whatever it is.
-Pick RandomPick(ModelRandom& random, int current) {
-  Pick pick;
-  pick.song = random.Below(5);
-  pick.draws = 1;
-  while (pick.song == current && pick.draws < 3) {
-    pick.song = random.Below(5);
-    ++pick.draws;
-  }
-  return pick;
-}
-
-// A forced hit draws the hit pose (below 4) and the odd-third chance (below 5).
-void ForcedHit(ModelRandom& random) {
-  random.Below(4);
-  random.Below(5);
-}
 
 // The songs of the shows of a run that starts with random mode on and every spin a hit: the
 // start-up pick, then one pick at the end of each show.
@@ -76,7 +46,7 @@ std::vector<Pick> ModelPicks(std::uint32_t seed, int start_song, int shows) {
   ModelRandom random(seed);
   std::vector<Pick> picks = {RandomPick(random, start_song)};
   for (int show = 1; show < shows; ++show) {
-    ForcedHit(random);
+    DrawForcedHit(random);  // the hit of the show
     picks.push_back(RandomPick(random, picks.back().song));
   }
   return picks;
@@ -179,22 +149,13 @@ class RandomRun {
   // and the next spin cycle takes about 40 s.
   std::vector<Line> Run(std::uint32_t seed, const std::string& settings, long long until_ms,
                         const std::vector<std::string>& actions = {}) {
-    std::ofstream(dir_.path() / "zumbolo.ini", std::ios::binary | std::ios::trunc) << settings;
-    std::vector<std::string> args = {"--dir", dir_.str(), "--seed", std::to_string(seed),
-                                     "--until", std::to_string(until_ms),
-                                     "--track", "tell.res=30000", "--track", "bgm.res=30000",
-                                     "--track", "fun.res=30000", "--track", "rad.res=30000"};
-    for (const std::string& action : actions) {
-      args.push_back("--at");
-      args.push_back(action);
-    }
-    args.push_back("--");
-    args.push_back("/v");
-    return Parse(RunSim(args));
+    std::vector<std::string> args = TrackArgs({"tell.res=30000", "bgm.res=30000", "fun.res=30000", "rad.res=30000"});
+    for (const std::string& action : actions) args.insert(args.end(), {"--at", action});
+    return Parse(runs_.RunAll(settings, seed, until_ms, args, {"/v"}));
   }
 
  private:
-  ScratchDir dir_;
+  SimRuns runs_;
 };
 
 RandomRun& Runner() {
@@ -231,10 +192,7 @@ void ExpectPicks(const std::vector<Line>& log, const std::vector<Pick>& picks, s
 // The first seed whose picks (from the given song) satisfy `wanted`.
 template <typename Wanted>
 std::uint32_t SeedWhere(int start_song, int shows, Wanted wanted) {
-  for (std::uint32_t seed = 1; seed < 100000; ++seed)
-    if (wanted(ModelPicks(seed, start_song, shows))) return seed;
-  ADD_FAILURE() << "no such seed";
-  return 1;
+  return FirstSeed([&](std::uint32_t seed) { return wanted(ModelPicks(seed, start_song, shows)); }, 100000);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -302,9 +260,9 @@ TEST(RandomMode, SongChosenByHandIsKeptForTheRestartThatFollowsThenPicksResume) 
   SCOPED_TRACE("seed " + std::to_string(seed));
   ModelRandom random(seed);
   const Pick at_start = RandomPick(random, kTell);
-  ForcedHit(random);  // the William Tell show
+  DrawForcedHit(random);  // the William Tell show
   const Pick after_tell = RandomPick(random, kTell);
-  ForcedHit(random);
+  DrawForcedHit(random);
   const Pick after_that = RandomPick(random, after_tell.song);
 
   const auto log = Runner().Run(seed, kRandomOn, 3 * 45000 + 2000, {"1000:asetwil"});
@@ -339,10 +297,6 @@ std::string Shifted(const std::string& text, int dx, int dy) {
     return "moveto " + std::to_string(a + dx) + " " + std::to_string(b + dy);
   }
   return text;
-}
-
-bool IsMove(const std::string& text) {
-  return StartsWith(text, "top ") || StartsWith(text, "left ") || StartsWith(text, "moveto ");
 }
 
 TEST(RandomMode, ArrowKeysDuringAPickedSongShowShiftEveryLaterMove) {

@@ -1,49 +1,38 @@
 // Golden-log tests of the spin cycle: the six spin beats and the spin cue, the stop of the reels
 // on beat 7 (a miss and its correction of three equal poses), the rest on beat 8, and the drawing
-// of a hit. The random draws are predicted by a small model of the program's generator, written
-// here on its own, so that the figures of a miss or a hit can be known before the run.
+// of a hit. The random draws are predicted by the model of the program's generator in
+// tests/support/model_random.h, so that the figures of a miss or a hit can be known before the run.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <optional>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "tests/support/golden_log.h"
+#include "tests/support/model_random.h"
 #include "tests/support/sim_run.h"
 
 namespace zumbolo {
 namespace {
 
+using testing::At;
 using testing::During;
-using testing::RunSim;
-using testing::ScratchDir;
+using testing::FirstSeed;
+using testing::ForcedHit;
+using testing::HitLines;
+using testing::kResultPoses;
+using testing::ModelForcedHit;
+using testing::ModelRandom;
+using testing::SimRuns;
 
 // ---------------------------------------------------------------------------------------------
-// A model of the random generator: a 32-bit LCG (state := state * 134775813 + 1 mod 2^32), a
-// draw below n being the high half of the 64-bit product state * n.
-
-class ModelRandom {
- public:
-  explicit ModelRandom(std::uint32_t seed) : state_(seed) {}
-  int Below(int n) {
-    state_ = state_ * 134775813u + 1u;
-    return static_cast<int>((static_cast<std::uint64_t>(state_) * static_cast<std::uint64_t>(n)) >> 32);
-  }
-
- private:
-  std::uint32_t state_;
-};
-
-// The standing poses that the reels stop on, in table order.
-constexpr std::array<int, 4> kResultPoses = {1, 4, 7, 10};
+// The first stop of the reels, from the model of the random generator
 
 // The first stop of the reels after start-up, without forced hits: IsHit draws below the odds,
 // then a miss draws three entries of the result poses.
@@ -66,54 +55,8 @@ FirstStop ModelFirstStop(std::uint32_t seed, int hit_odds) {
   return stop;
 }
 
-// A forced hit (every spin a hit): the hit pose, then the one-in-five draw for an odd third.
-struct ForcedHit {
-  int pose = 0;
-  bool odd_third = false;
-  int third = 0;  // what figure 3 shows at the stop
-};
-
-ForcedHit ModelForcedHit(std::uint32_t seed) {
-  ModelRandom random(seed);
-  ForcedHit hit;
-  hit.pose = kResultPoses[random.Below(4)];
-  hit.odd_third = (random.Below(5) + 1) % 5 == 0;
-  hit.third = !hit.odd_third ? hit.pose : hit.pose != 1 ? 1 : 5;
-  return hit;
-}
-
-// The first seed from 1 on that the predicate accepts.
-template <typename Predicate>
-std::uint32_t FirstSeed(Predicate accepts) {
-  for (std::uint32_t seed = 1; seed < 1000000; ++seed)
-    if (accepts(seed)) return seed;
-  ADD_FAILURE() << "no seed found";
-  return 0;
-}
-
 // ---------------------------------------------------------------------------------------------
 // Running the simulator
-
-// Only lines of the log's own words are read; any other line is an addition for other readers.
-bool IsLogLine(const std::string& line) {
-  std::istringstream in(line);
-  std::string time, word, argument;
-  in >> time >> word >> argument;
-  static const std::set<std::string> kWords = {
-      "beat",  "pose",    "poses",      "figure", "overlay", "moveto", "top",   "left",
-      "interval", "enabled", "dance",   "timer1", "caption", "check",  "visible", "hits",
-      "error", "message", "foreground"};
-  if (kWords.count(word)) return true;
-  if (word == "form2" || word == "form3") return argument == "show" || argument == "hide";
-  static const std::set<std::string> kPlayer = {"active", "render", "play", "stop", "empty", "seek"};
-  return word == "player" && kPlayer.count(argument);
-}
-
-std::vector<std::string> LogLines(const std::vector<std::string>& log) {
-  std::vector<std::string> out;
-  std::copy_if(log.begin(), log.end(), std::back_inserter(out), IsLogLine);
-  return out;
-}
 
 // Long simulated tracks, so that no track comes to its end inside the beats a test looks at.
 const std::vector<std::string> kLongTracks = {"--track", "kokab.res=600000", "--track",
@@ -125,29 +68,17 @@ class SpinRun {
  public:
   std::vector<std::string> Run(const std::optional<std::string>& settings, std::uint32_t seed,
                                long long until_ms, const std::vector<std::string>& program_args = {}) {
-    const auto ini = dir_.path() / "zumbolo.ini";
-    std::filesystem::remove(ini);  // the previous run wrote one on exit
-    if (settings) std::ofstream(ini, std::ios::binary) << *settings;
-    std::vector<std::string> args = {"--dir", dir_.str(), "--seed", std::to_string(seed),
-                                     "--until", std::to_string(until_ms)};
-    args.insert(args.end(), kLongTracks.begin(), kLongTracks.end());
-    if (!program_args.empty()) {
-      args.push_back("--");
-      args.insert(args.end(), program_args.begin(), program_args.end());
-    }
-    return LogLines(RunSim(args));
+    return runs_.Run(settings, seed, until_ms, kLongTracks, program_args);
   }
 
  private:
-  ScratchDir dir_;
+  SimRuns runs_;
 };
 
 SpinRun& Runner() {
   static SpinRun runner;
   return runner;
 }
-
-std::string At(long long ms, const std::string& what) { return std::to_string(ms) + " " + what; }
 
 // ---------------------------------------------------------------------------------------------
 // The spin cycle in beats
@@ -298,14 +229,8 @@ TEST(MissGolden, ThreeDrawsOf7Show771AndThreeDrawsOf1Show114) {
 // of 3 pixels above the home top 652, then the hit pose (figure 3 out of line once in five).
 std::vector<std::string> ExpectedHitBeat(long long ms, const ForcedHit& hit, bool stops_player,
                                          int home_top) {
-  std::vector<std::string> lines = {At(ms, "beat 7 0"), At(ms, "hits 1 1")};
-  if (stops_player) lines.push_back(At(ms, "player stop"));
-  lines.push_back(At(ms, "top " + std::to_string(home_top - 3)));
-  if (hit.odd_third)
-    lines.push_back(At(ms, "poses " + std::to_string(hit.pose) + " " + std::to_string(hit.pose) + " " +
-                               std::to_string(hit.third)));
-  else
-    lines.push_back(At(ms, "pose " + std::to_string(hit.pose)));
+  std::vector<std::string> lines;
+  for (const std::string& line : HitLines(hit, stops_player, home_top)) lines.push_back(At(ms, line));
   return lines;
 }
 

@@ -15,75 +15,46 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
-#include <memory>
-#include <optional>
 #include <random>
 #include <sstream>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "app/ini_file.h"
+#include "tests/support/live_run.h"
+#include "tests/support/model_random.h"
 #include "tests/support/sim_run.h"
 #include "tools/sim/simulation.h"
 
 namespace zumbolo {
 namespace {
 
+using testing::At;
+using testing::Contains;
 using testing::During;
+using testing::FirstAfter;
+using testing::FirstSeed;
+using testing::Join;
+using testing::LiveRun;
+using testing::RandomPick;
+using testing::ReadText;
 using testing::RunSim;
+using testing::Saved;
 using testing::ScratchDir;
 using testing::WithoutTimes;
+using testing::WriteText;
 using Lines = std::vector<std::string>;
+// The program's random generator, as the seed searches below draw from it.
+using Lcg = testing::ModelRandom;
 
 // ---------------------------------------------------------------------------------------------
 // Helpers
-
-Lines At(const Lines& log, long long ms) { return WithoutTimes(During(log, ms, ms)); }
-
-Lines FirstAfter(const Lines& log, long long ms, std::size_t n) {
-  Lines out;
-  for (const std::string& line : log) {
-    if (std::stoll(line.substr(0, line.find(' '))) > ms && out.size() < n) out.push_back(line);
-  }
-  return out;
-}
-
-bool Contains(const Lines& lines, const std::string& wanted) {
-  for (const std::string& line : lines) {
-    if (line == wanted) return true;
-  }
-  return false;
-}
 
 bool AnyStartsWith(const Lines& lines, const std::string& prefix) {
   for (const std::string& line : lines) {
     if (line.rfind(prefix, 0) == 0) return true;
   }
   return false;
-}
-
-Lines Join(std::initializer_list<Lines> parts) {
-  Lines out;
-  for (const Lines& part : parts) out.insert(out.end(), part.begin(), part.end());
-  return out;
-}
-
-void WriteText(const std::filesystem::path& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
-}
-
-std::string ReadText(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::optional<std::string> Saved(const ScratchDir& dir, const char* section, const char* key) {
-  return IniFile::Load(dir.path() / "zumbolo.ini").Read(section, key);
 }
 
 // The start track as start-up loads it: the cue "kokab.res" rendered and rewound to 10 ms (a stop,
@@ -98,58 +69,9 @@ const Lines kEndWithCue = Join({{"pose 1", "caption 停止", "player active 1"},
 const Lines kEndWithLoop =
     Join({{"pose 1", "caption 停止", "player active 1"}, kLoadLoop, {"dance 6", "player play", "dance 13", "enabled 1"}});
 
-// The program's random generator: a 32-bit linear congruential generator, state := state *
-// 134775813 + 1, whose draw below n is the high half of state * n.
-struct Lcg {
-  std::uint32_t state;
-  int Below(int n) {
-    state = state * 134775813u + 1u;
-    return static_cast<int>((static_cast<std::uint64_t>(state) * static_cast<std::uint32_t>(n)) >> 32);
-  }
-};
-
 constexpr std::array<const char*, 5> kSongs = {"iheaven", "iheaven2", "iwill", "irad", "irad2"};
 
-int PickSong(Lcg& random, int current) {
-  int pick = random.Below(5);
-  if (pick == current) {
-    pick = random.Below(5);
-    if (pick == current) pick = random.Below(5);
-  }
-  return pick;
-}
-
-std::uint32_t FirstSeed(const std::function<bool(Lcg)>& fits) {
-  for (std::uint32_t seed = 1; seed < 50'000'000u; ++seed) {
-    if (fits(Lcg{seed})) return seed;
-  }
-  throw std::runtime_error("no seed fits");
-}
-
-// A run to look at the program's state in: started at construction, driven with RunTo.
-class LiveRun {
- public:
-  explicit LiveRun(const std::vector<std::string>& args) {
-    std::string error;
-    const auto options = sim::ParseOptions(args, error);
-    if (!options) throw std::invalid_argument(error);
-    sim_ = std::make_unique<sim::Simulation>(*options, log_);
-    sim_->RunUntil(0);
-  }
-  void RunTo(long long ms) { sim_->RunUntil(sim::FromMs(ms)); }
-  Lines Log() const {
-    Lines lines;
-    std::istringstream in(log_.str());
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-  }
-  sim::Simulation& sim() { return *sim_; }
-  TForm1& form() { return sim_->form(); }
-
- private:
-  std::ostringstream log_;
-  std::unique_ptr<sim::Simulation> sim_;
-};
+int PickSong(Lcg& random, int current) { return RandomPick(random, current).song; }
 
 // The simulator's arguments for a run in `dir`, with `settings` written there as zumbolo.ini
 // first (when not null), followed by `args`.

@@ -1,32 +1,25 @@
 #include "tests/support/sim_run.h"
 
+#include <fstream>
+#include <iterator>
 #include <random>
+#include <set>
 #include <sstream>
 #include <stdexcept>
 
+#include "app/ini_file.h"
 #include "tools/sim/simulation.h"
 
 namespace zumbolo::testing {
 
-namespace {
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-long long TimeOf(const std::string& line) { return std::stoll(line.substr(0, line.find(' '))); }
-
-}  // namespace
-
-std::vector<std::string> RunSim(const std::vector<std::string>& args) {
+sim::Options ParsedOptions(const std::vector<std::string>& args) {
   std::string error;
   const auto options = sim::ParseOptions(args, error);
   if (!options) throw std::invalid_argument(error);
-  return RunSim(*options);
+  return *options;
 }
+
+std::vector<std::string> RunSim(const std::vector<std::string>& args) { return RunSim(ParsedOptions(args)); }
 
 std::vector<std::string> RunSim(const sim::Options& options) {
   std::ostringstream log;
@@ -34,7 +27,14 @@ std::vector<std::string> RunSim(const sim::Options& options) {
     sim::Simulation simulation(options, log);
     simulation.Run();
   }
-  return Lines(log.str());
+  return SplitLines(log.str());
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
 }
 
 std::vector<std::string> Between(const std::vector<std::string>& log, const std::string& from,
@@ -60,8 +60,62 @@ std::vector<std::string> During(const std::vector<std::string>& log, long long f
 
 std::vector<std::string> WithoutTimes(const std::vector<std::string>& lines) {
   std::vector<std::string> out;
-  for (const std::string& line : lines) out.push_back(line.substr(line.find(' ') + 1));
+  for (const std::string& line : lines) out.push_back(WhatOf(line));
   return out;
+}
+
+std::vector<std::string> At(const std::vector<std::string>& log, long long ms) {
+  return WithoutTimes(During(log, ms, ms));
+}
+
+std::string At(long long ms, const std::string& what) { return std::to_string(ms) + " " + what; }
+
+std::vector<std::string> FirstAfter(const std::vector<std::string>& log, long long ms, std::size_t n) {
+  std::vector<std::string> out;
+  for (const std::string& line : log) {
+    if (TimeOf(line) > ms && out.size() < n) out.push_back(line);
+  }
+  return out;
+}
+
+long long TimeOf(const std::string& line) { return std::stoll(line.substr(0, line.find(' '))); }
+std::string WhatOf(const std::string& line) { return line.substr(line.find(' ') + 1); }
+
+bool Contains(const std::vector<std::string>& lines, const std::string& wanted) {
+  for (const std::string& line : lines) {
+    if (line == wanted) return true;
+  }
+  return false;
+}
+
+std::vector<std::string> Join(std::initializer_list<std::vector<std::string>> parts) {
+  std::vector<std::string> out;
+  for (const auto& part : parts) out.insert(out.end(), part.begin(), part.end());
+  return out;
+}
+
+bool IsLogLine(const std::string& line) {
+  std::istringstream in(line);
+  std::string time, word, argument;
+  in >> time >> word >> argument;
+  static const std::set<std::string> kWords = {
+      "beat",     "pose",    "poses", "figure", "overlay", "moveto", "top",     "left",  "interval",
+      "enabled",  "dance",   "timer1", "caption", "check", "visible", "hits", "error", "message",
+      "foreground"};
+  if (kWords.count(word)) return true;
+  if (word == "form2" || word == "form3") return argument == "show" || argument == "hide";
+  static const std::set<std::string> kPlayer = {"active", "render", "play", "stop", "empty", "seek"};
+  return word == "player" && kPlayer.count(argument);
+}
+
+void WriteText(const std::filesystem::path& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+}
+
+std::string ReadText(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 ScratchDir::ScratchDir() {
@@ -76,6 +130,45 @@ ScratchDir::ScratchDir() {
 ScratchDir::~ScratchDir() {
   std::error_code ignored;
   std::filesystem::remove_all(path_, ignored);
+}
+
+std::optional<std::string> Saved(const ScratchDir& dir, const char* section, const char* key) {
+  return IniFile::Load(dir.path() / "zumbolo.ini").Read(section, key);
+}
+
+std::string SongSettings(int mode, int koka) {
+  return "[mode]\r\nmode=" + std::to_string(mode) + "\r\n[sound]\r\nkoka=" + std::to_string(koka) + "\r\n";
+}
+
+std::vector<std::string> TrackArgs(const std::vector<std::string>& tracks) {
+  std::vector<std::string> args;
+  for (const std::string& track : tracks) args.insert(args.end(), {"--track", track});
+  return args;
+}
+
+std::vector<std::string> SimRuns::RunAll(const std::optional<std::string>& settings, std::uint32_t seed,
+                                         long long until_ms, const std::vector<std::string>& sim_args,
+                                         const std::vector<std::string>& program_args) {
+  const auto ini = dir_.path() / "zumbolo.ini";
+  std::filesystem::remove(ini);
+  if (settings) WriteText(ini, *settings);
+  std::vector<std::string> args = {"--dir", dir_.str(), "--seed", std::to_string(seed), "--until",
+                                   std::to_string(until_ms)};
+  args.insert(args.end(), sim_args.begin(), sim_args.end());
+  if (!program_args.empty()) {
+    args.push_back("--");
+    args.insert(args.end(), program_args.begin(), program_args.end());
+  }
+  return RunSim(args);
+}
+
+std::vector<std::string> SimRuns::Run(const std::optional<std::string>& settings, std::uint32_t seed,
+                                      long long until_ms, const std::vector<std::string>& sim_args,
+                                      const std::vector<std::string>& program_args) {
+  std::vector<std::string> out;
+  for (const std::string& line : RunAll(settings, seed, until_ms, sim_args, program_args))
+    if (IsLogLine(line)) out.push_back(line);
+  return out;
 }
 
 }  // namespace zumbolo::testing
