@@ -2,6 +2,8 @@
 # Installs what building and testing Zumbolo! needs on Debian 12.
 set -eu
 packages="cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev"
+# The Linux desktop program: Qt 6 Widgets, X11 (xcb), GStreamer with its MP3 decoder.
+packages="$packages pkg-config qt6-base-dev libxcb1-dev libgstreamer1.0-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good"
 if [ "$(id -u)" -eq 0 ]; then
   apt-get update -qq
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $packages >/dev/null

@@ -1,0 +1,165 @@
+// zumbolo: the Linux desktop program. The engine's TForm1 with its ports on Qt Widgets (the
+// window, the pop-ups, the tray, the menu, the boxes, the timers) and GStreamer (the music).
+
+#include <unistd.h>
+
+#include <QApplication>
+#include <QIcon>
+#include <QMetaObject>
+#include <QSessionManager>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/ini_file.h"
+#include "app/tform1.h"
+#include "platform/common/embedded_resources.h"
+#include "platform/common/threaded_beat_timer.h"
+#include "platform/qt/app_folders.h"
+#include "platform/qt/gst/gst_media_graph.h"
+#include "platform/qt/message_boxes.h"
+#include "platform/qt/qt_poster.h"
+#include "platform/qt/qt_shell.h"
+#include "platform/qt/qt_stage.h"
+#include "platform/qt/qt_ui_timer.h"
+#include "platform/qt/single_instance.h"
+#include "platform/qt/termination_signals.h"
+#include "platform/qt/trace_file.h"
+
+namespace zumbolo {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+QIcon ProgramIcon() {
+  QIcon icon;
+  for (int size : {16, 22, 24, 32, 48, 64}) {
+    icon.addFile(QStringLiteral(":/icons/zumbolo-%1.png").arg(size), QSize(size, size));
+  }
+  return icon;
+}
+
+std::string AudioSink() {
+  const char* sink = std::getenv("ZUMBOLO_AUDIO_SINK");
+  return sink && *sink ? sink : "autoaudiosink";
+}
+
+std::uint32_t SeedFromClock() {
+  const auto ticks = static_cast<std::uint64_t>(
+      std::chrono::system_clock::now().time_since_epoch().count());
+  return static_cast<std::uint32_t>(ticks ^ (ticks >> 32));
+}
+
+std::vector<std::string> ProgramArguments() {
+  std::vector<std::string> args;
+  const QStringList all = QCoreApplication::arguments();  // without the options Qt took
+  for (qsizetype i = 1; i < all.size(); ++i) args.push_back(all[i].toStdString());
+  return args;
+}
+
+int Run(QApplication& app, Clock::time_point started) {
+  const AppFolders folders = PrepareAppFolders(QCoreApplication::applicationDirPath().toStdString());
+
+  Trace trace;
+  std::unique_ptr<TraceFile> trace_file;
+  if (const char* path = std::getenv("ZUMBOLO_TRACE"); path && *path) {
+    trace_file = std::make_unique<TraceFile>(path, started);
+    if (trace_file->is_open()) {
+      trace.SetSink([file = trace_file.get()](std::string_view line) { file->Write(line); });
+    } else {
+      std::fprintf(stderr, "zumbolo: cannot write the trace file %s\n", path);
+    }
+  }
+
+  QtPoster poster;
+  QtStage stage;
+  QtShell shell(stage.main_window());
+  GstMediaGraph graph(poster, AudioSink());
+  ThreadedBeatTimer beat_timer(poster);
+  QtUiTimer after_show_timer;
+  TForm1 form(TForm1::Ports{
+      .stage = stage,
+      .graph = graph,
+      .beat_timer = beat_timer,
+      .after_show_timer = after_show_timer,
+      .shell = shell,
+      .resources = EmbeddedResources(),
+      .open_profile = [](const std::filesystem::path& path) { return std::make_unique<IniProfileStore>(path); },
+      .trace = trace,
+  });
+  shell.Attach(form);
+
+  // Every close request closes the main window: the engine's close handling runs once, then the
+  // event loop ends.
+  const auto close = [&form, &shell] {
+    if (!form.Closed()) form.FormCloseQuery();
+    shell.Quit();
+  };
+  FigureWindow& window = stage.main_window();
+  window.SetHandlers({
+      .key = [&form](int shortcut) {
+        if (!form.Closed()) form.KeyPressed(shortcut);
+      },
+      .left_press = [&form] {
+        if (!form.Closed()) form.FormClick();
+      },
+      .right_press = [&form, &window] {
+        // With a tray the menu belongs to the tray icon; without one, to the figures.
+        if (QtShell::TrayAvailable()) return;
+        QMetaObject::invokeMethod(&window, [&form] {
+          if (!form.Closed()) form.TrayCallback(kRightButtonDown);
+        }, Qt::QueuedConnection);
+      },
+      .close_request = close,
+  });
+  TerminationSignals termination(close);
+  QObject::connect(&app, &QGuiApplication::commitDataRequest, &app, [&form, &shell](QSessionManager& session) {
+    session.allowsInteraction();  // the tally box waits for the user
+    if (!form.Closed()) form.FormCloseQuery();
+    session.release();
+    shell.Quit();
+  });
+  QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [&form] {
+    if (!form.Closed()) form.FormCloseQuery();
+  });
+
+  form.Start({.args = ProgramArguments(),
+              .exe_dir = folders.tracks,
+              .settings_dir = folders.settings,
+              .random_seed = SeedFromClock()});
+  if (!form.Closed()) window.ShowFirstTime();
+  return app.exec();
+}
+
+}  // namespace
+}  // namespace zumbolo
+
+int main(int argc, char** argv) {
+  using namespace zumbolo;
+  const auto started = Clock::now();
+  if (TakeInstanceLock() == InstanceLock::kHeldElsewhere) return 0;
+
+  // Placing windows at exact screen positions and shaping them needs X11 (XWayland on a Wayland
+  // desktop), unless the user asks for another platform.
+  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
+  QApplication::setApplicationName(QStringLiteral("zumbolo"));
+  QApplication app(argc, argv);
+  QGuiApplication::setApplicationDisplayName(QStringLiteral("Zumbolo!"));
+  QGuiApplication::setDesktopFileName(QStringLiteral("zumbolo"));
+  QApplication::setQuitOnLastWindowClosed(false);
+  QApplication::setWindowIcon(ProgramIcon());
+
+  try {
+    return Run(app, started);
+  } catch (const std::exception& error) {
+    ShowErrorBox(nullptr, QStringLiteral("Zumbolo!"), QString::fromUtf8(error.what()));
+  } catch (...) {
+    ShowErrorBox(nullptr, QStringLiteral("Zumbolo!"), QStringLiteral("The program could not start."));
+  }
+  return 1;
+}
