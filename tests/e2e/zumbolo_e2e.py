@@ -1,0 +1,912 @@
+#!/usr/bin/python3
+"""End-to-end checks of the Linux program `zumbolo` on a real (virtual) desktop.
+
+Each check starts its own desktop (desktop_session.py: Xvfb, openbox, tint2 with a tray, and
+PulseAudio where sound is checked), starts the program with ZUMBOLO_HOME, ZUMBOLO_TRACE and
+ZUMBOLO_AUDIO_SINK, drives it with xdotool and reads the outcome from X (xprop, xwininfo,
+screenshots) and from the program's trace file. Every wait polls with a time-out.
+
+    python3 tests/e2e/zumbolo_e2e.py --binary BUILD/platform/qt/zumbolo [unittest arguments]
+
+Screenshots (PNG), traces and logs of every check go to $ZUMBOLO_E2E_ARTIFACTS (default
+/tmp/zumbolo-e2e/), one folder per check. Exit status 77 means "skipped": the program was not
+built in this build tree, or (outside CI) a desktop tool is missing.
+"""
+
+import os
+import re
+import select
+import shutil
+import signal
+import struct
+import subprocess
+import sys
+import time
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
+sys.path.insert(0, HERE)
+
+import xshot  # noqa: E402
+from desktop_session import (DesktopSession, DesktopError, ROOT_COLOUR, NULL_SINK,  # noqa: E402
+                             wait_until, _die_with_parent)
+
+SOURCE_DIR = os.path.normpath(os.path.join(HERE, "..", ".."))
+ARTIFACTS = os.environ.get("ZUMBOLO_E2E_ARTIFACTS", "/tmp/zumbolo-e2e")
+BINARY = None  # set by main()
+FAKE_SINK = "fakesink sync=true"
+TEST_TIME_LIMIT = 120  # seconds for one check, set-up and tear-down included
+TOOLS = ["Xvfb", "xsetroot", "openbox", "tint2", "xdotool", "xprop", "xwininfo", "xwd", "wmctrl",
+         "pulseaudio", "pactl", "parec", "gst-launch-1.0"]
+
+WHITE, BLACK, RED = (255, 255, 255), (0, 0, 0), (255, 0, 0)
+PANEL_BG = (0x28, 0x28, 0x28)  # tint2rc, background 1
+
+# The window's resting place from the work area's size.
+HOME_DX, HOME_DY = 250, 118
+
+
+def home_of(workarea):
+    return workarea[2] - HOME_DX, workarea[3] - HOME_DY
+
+
+# -- the program's pictures ---------------------------------------------------------------------
+
+def picture(name):
+    with open(os.path.join(SOURCE_DIR, "assets", "pictures", name), "rb") as f:
+        return xshot.read_bmp(f.read())
+
+
+def keyed_mismatches(screen, x0, y0, pic, key, scale=1, phase=(0, 0)):
+    """Compares the screen at (x0, y0) with `pic` drawn with colour `key` transparent: where the
+    picture has the key the desktop must show, elsewhere the picture's own colour. With scale 2
+    the screen holds the picture halved by nearest neighbour, sampled at phase (dx, dy).
+    Returns the list of (x, y, expected, seen) that differ."""
+    out = []
+    w, h = pic.width // scale, pic.height // scale
+    for y in range(h):
+        for x in range(w):
+            p = pic.pixel(x * scale + phase[0], y * scale + phase[1])
+            expected = ROOT_COLOUR if p == key else p
+            seen = screen.pixel(x0 + x, y0 + y)
+            if seen != expected:
+                out.append((x, y, expected, seen))
+    return out
+
+
+def figure_cells(screen, rect, scale=1):
+    """Which pose each of the three figures in the window `rect` shows, as a list of
+    (pose or None, mismatches of the best candidate). A pose is 0..11 of the default colour set
+    (poses1.bmp, twelve 64 x 64 cells side by side) or -1 for an empty cell."""
+    sheet = picture("poses1.bmp")
+    cell = 64 // scale
+    blank = xshot.Image(64, 64, bytearray(b"\xff" * 64 * 64 * 3))
+    phases = [(0, 0)] if scale == 1 else [(0, 0), (1, 1), (0, 1), (1, 0)]
+    result = []
+    for i in range(3):
+        best = None
+        for pose in range(-1, 12):
+            pic = blank if pose < 0 else sheet.crop(64 * pose, 0, 64, 64)
+            for phase in phases:
+                bad = keyed_mismatches(screen, rect[0] + i * cell, rect[1], pic, WHITE, scale, phase)
+                if best is None or len(bad) < len(best[1]):
+                    best = (pose, bad)
+        result.append(best if not best[1] else (None, best[1]))
+    return result
+
+
+def figure_point():
+    """A point of a 64 x 64 cell that every pose covers (none of them is white there), the one
+    nearest the cell's centre: a click there hits a figure whatever pose it shows."""
+    sheet = picture("poses1.bmp")
+    points = [(x, y) for y in range(64) for x in range(64)
+              if all(sheet.pixel(64 * p + x, y) != WHITE for p in range(12))]
+    if not points:
+        raise AssertionError("no point is covered by all twelve poses")
+    return min(points, key=lambda p: (p[0] - 32) ** 2 + (p[1] - 32) ** 2)
+
+
+def task_buttons(screen):
+    """Number of task buttons in tint2's taskbar: runs of 50 or more pixels that are not the
+    panel's background on a row through the middle of the panel."""
+    y = screen.height - 15
+    runs, run = 0, 0
+    for x in range(screen.width):
+        if screen.pixel(x, y) != PANEL_BG:
+            run += 1
+        else:
+            runs += run >= 50
+            run = 0
+    return runs + (run >= 50)
+
+
+# -- tracks ----------------------------------------------------------------------------------------
+
+MPEG1_L3_KBPS = [0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320]
+MPEG1_RATES = [44100, 48000, 32000]
+
+
+def mp3_audio_frames(data):
+    """(offset, length) of the audio frames of an MPEG-1 Layer III file: the ID3v2 tag and a
+    leading "Info"/"Xing" header frame are skipped; frames are found by their sync headers."""
+    pos = 0
+    if data[:3] == b"ID3":
+        size = data[6] << 21 | data[7] << 14 | data[8] << 7 | data[9]
+        pos = 10 + size
+    frames = []
+    while pos + 4 <= len(data):
+        b = data[pos:pos + 4]
+        if b[0] != 0xFF or (b[1] & 0xFE) != 0xFA:  # MPEG-1, Layer III, with or without CRC
+            raise ValueError(f"no frame header at byte {pos}")
+        kbps, rate = MPEG1_L3_KBPS[b[2] >> 4], MPEG1_RATES[(b[2] >> 2) & 3]
+        length = 144000 * kbps // rate + ((b[2] >> 1) & 1)
+        side = 17 if (b[3] >> 6) == 3 else 32
+        tag_at = pos + 4 + (0 if b[1] & 1 else 2) + side
+        if not frames and data[tag_at:tag_at + 4] in (b"Info", b"Xing"):
+            pos += length
+            continue
+        frames.append((pos, length))
+        pos += length
+    return frames
+
+
+def tone_mp3(desk, path, frames):
+    """Writes a 440 Hz tone of `frames` MP3 frames (1152 samples each, 128 kbit/s) to path."""
+    desk.run(["gst-launch-1.0", "-q", "audiotestsrc", "wave=sine", "freq=440", "volume=0.4",
+              f"num-buffers={frames}", "samplesperbuffer=1152", "!",
+              "audio/x-raw,format=S16LE,rate=44100,channels=2", "!",
+              "lamemp3enc", "target=bitrate", "bitrate=128", "cbr=true", "!",
+              "filesink", f"location={path}"], timeout=60)
+
+
+def short_track(name, frames):
+    """The first `frames` audio frames of assets/tracks/NAME, cut at frame boundaries, and its
+    duration in seconds (1152 samples a frame at 44.1 kHz)."""
+    with open(os.path.join(SOURCE_DIR, "assets", "tracks", name), "rb") as f:
+        data = f.read()
+    found = mp3_audio_frames(data)
+    if len(found) < frames:
+        raise ValueError(f"{name} has only {len(found)} frames")
+    start, end = found[0][0], found[frames - 1][0] + found[frames - 1][1]
+    return data[start:end], frames * 1152 / 44100
+
+
+def monitor_level(desk, seconds=1.0):
+    """(RMS, seconds read) of what the null sink plays, read from its monitor (16-bit stereo)
+    for up to `seconds` of sound. An idle null sink delivers nothing: then (0.0, 0.0) after a
+    few seconds."""
+    want = int(44100 * seconds) * 4
+    p = subprocess.Popen(["parec", "-d", NULL_SINK + ".monitor", "--raw", "--format=s16le",
+                          "--rate=44100", "--channels=2"], env=desk.env, stdout=subprocess.PIPE,
+                         stderr=subprocess.DEVNULL, preexec_fn=_die_with_parent)
+    data = b""
+    deadline = time.monotonic() + seconds + 5
+    try:
+        while len(data) < want and time.monotonic() < deadline:
+            r, _, _ = select.select([p.stdout], [], [], 0.5)
+            if r:
+                chunk = os.read(p.stdout.fileno(), want - len(data))
+                if not chunk:
+                    break
+                data += chunk
+    finally:
+        DesktopSession.stop_process(p)
+        p.stdout.close()
+    n = len(data) // 2
+    if n == 0:
+        return 0.0, 0.0
+    samples = struct.unpack(f"<{n}h", data[:n * 2])
+    return (sum(s * s for s in samples) / n) ** 0.5, n / 2 / 44100
+
+
+# -- the program under test ------------------------------------------------------------------------
+
+class Trace:
+    """The program's trace file: lines "MS WORD ARGS", read again on every look."""
+
+    LINE = re.compile(r"^(\d+) (.*)$")
+
+    def __init__(self, path):
+        self.path = path
+
+    def lines(self):
+        try:
+            with open(self.path, encoding="utf-8", errors="replace") as f:
+                text = f.read()
+        except FileNotFoundError:
+            return []
+        out = []
+        for line in text.split("\n")[:-1]:  # only whole lines
+            m = self.LINE.match(line)
+            if m:
+                out.append((int(m.group(1)), m.group(2)))
+        return out
+
+    def find(self, pattern, start=0):
+        """Index of the first line at or after `start` whose "WORD ARGS" matches `pattern`
+        (a regular expression, matched as a whole), or None."""
+        rx = re.compile(pattern)
+        for i, (_, text) in enumerate(self.lines()[start:], start):
+            if rx.fullmatch(text):
+                return i
+        return None
+
+    def find_all(self, pattern, start=0):
+        """Indexes of all lines at or after `start` that match `pattern`."""
+        rx = re.compile(pattern)
+        return [i for i, (_, text) in enumerate(self.lines()[start:], start) if rx.fullmatch(text)]
+
+    def wait_for(self, pattern, timeout, start=0):
+        """Waits for a line as find() finds it and returns its index; on time-out the error shows
+        the trace from `start` on."""
+        found = []
+
+        def probe():
+            i = self.find(pattern, start)
+            if i is not None:
+                found.append(i)
+            return i is not None
+        try:
+            wait_until(probe, timeout, f"trace line /{pattern}/")
+        except DesktopError as error:
+            raise DesktopError(f"{error}\n{self.tail(start)}") from None
+        return found[-1]
+
+    def at(self, index):
+        return self.lines()[index]
+
+    def tail(self, start=0, count=25):
+        lines = self.lines()
+        shown = lines[max(start, len(lines) - count):]
+        return (f"trace ({len(lines)} lines, from line {max(start, len(lines) - count)}):\n"
+                + "\n".join(f"  {ms} {text}" for ms, text in shown))
+
+
+class Zumbolo:
+    """One run of the program in a desktop session."""
+
+    def __init__(self, desk, home, args=(), sink=FAKE_SINK, name="zumbolo"):
+        self.desk, self.home, self.args, self.sink, self.name = desk, home, list(args), sink, name
+        self.trace = Trace(desk.path(name + ".trace"))
+        self.proc = None
+        self.main = None
+
+    def start(self):
+        env = {"ZUMBOLO_HOME": self.home, "ZUMBOLO_TRACE": self.trace.path, "QT_QPA_PLATFORM": "xcb"}
+        if self.sink is not None:
+            env["ZUMBOLO_AUDIO_SINK"] = self.sink
+        self.proc = self.desk.spawn(self.name, [BINARY] + self.args, extra_env=env)
+        return self
+
+    def alive(self):
+        return self.proc.poll() is None
+
+    def windows(self):
+        """The program's viewable windows outside the tray, as xwininfo sees them."""
+        ids = set(self.desk.search("--onlyvisible", "--class", "^zumbolo$"))
+        tray = {w.id for w in self.desk.tray_icons("zumbolo")}
+        return [w for w in self.desk.tree() if w.id in ids and w.id not in tray]
+
+    def is_dialog(self, window):
+        return "_NET_WM_WINDOW_TYPE_DIALOG" in self.desk.window_prop(window.id, "_NET_WM_WINDOW_TYPE")
+
+    def wait_main_window(self, timeout=20):
+        def probe():
+            if not self.alive():
+                raise AssertionError(f"the program exited with {self.proc.returncode}:\n"
+                                     + self.desk.log_tail(self.name))
+            mains = [w for w in self.windows() if w.name == "Zumbolo!" and not self.is_dialog(w)]
+            return mains[0] if mains else None
+        self.main = wait_until(probe, timeout, "the window \"Zumbolo!\" of class zumbolo")
+        return self.main
+
+    def dialogs(self):
+        """Viewable dialogs titled "Zumbolo!" (the error box, the tally box)."""
+        return [w for w in self.windows() if w.name == "Zumbolo!" and self.is_dialog(w)]
+
+    def wait_exit(self, timeout):
+        try:
+            return self.proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            raise DesktopError(f"the program did not exit within {timeout} s") from None
+
+    def kill(self):
+        """Ends this run at once (SIGKILL: a SIGTERM would bring up the tally box and wait)."""
+        if self.proc is not None:
+            if self.alive():
+                os.kill(self.proc.pid, signal.SIGKILL)
+                self.proc.wait(5)
+            self.desk.forget(self.proc)
+
+
+class TimeLimit(Exception):
+    pass
+
+
+class E2ECase(unittest.TestCase):
+    """Each check gets its own desktop, home folder and artifact folder."""
+
+    pulse = False
+
+    def setUp(self):
+        self.artifacts = os.path.join(ARTIFACTS, self.id().split(".")[-1])
+        shutil.rmtree(self.artifacts, ignore_errors=True)
+        os.makedirs(self.artifacts, exist_ok=True)
+
+        def over_time(signum, frame):
+            raise TimeLimit(f"the check ran over its {TEST_TIME_LIMIT} s")
+        signal.signal(signal.SIGALRM, over_time)
+        signal.alarm(TEST_TIME_LIMIT)
+        self.addCleanup(signal.alarm, 0)
+
+        self.desk = DesktopSession(pulse=self.pulse)
+        self.desk.__enter__()
+        self.addCleanup(self.desk.stop)
+        self.addCleanup(self.keep_artifacts)
+        self.home = self.desk.path("home-zumbolo")
+        os.makedirs(self.home)
+        self.runs = []
+
+    def keep_artifacts(self):
+        for name in os.listdir(self.desk.path("logs")):
+            shutil.copy(self.desk.path("logs", name), self.artifacts)
+        for run in self.runs:
+            if os.path.exists(run.trace.path):
+                shutil.copy(run.trace.path, self.artifacts)
+        ini = os.path.join(self.home, "zumbolo.ini")
+        if os.path.exists(ini):
+            shutil.copy(ini, self.artifacts)
+
+    def program(self, args=(), sink=FAKE_SINK, name="zumbolo", home=None):
+        run = Zumbolo(self.desk, home or self.home, args, sink, name)
+        self.runs.append(run)
+        run.start()
+        self.addCleanup(run.kill)
+        return run
+
+    def write_home(self, name, data):
+        with open(os.path.join(self.home, name), "wb") as f:
+            f.write(data)
+
+    def shot(self, name):
+        """A screenshot, saved as NAME.png (the whole screen) in the artifact folder."""
+        img = self.desk.screenshot()
+        xshot.write_png(img, os.path.join(self.artifacts, name + ".png"))
+        return img
+
+    def focus_is(self, wid):
+        out = self.desk.run(["xdotool", "getwindowfocus"], check=False).strip()
+        return out.isdigit() and int(out) == wid
+
+    def wait_focus(self, window, timeout=5):
+        return wait_until(lambda: self.focus_is(window.id), timeout,
+                          f"the keyboard focus on 0x{window.id:x}")
+
+    def wait_dialog(self, run, timeout=10):
+        try:
+            return wait_until(lambda: run.dialogs(), timeout, "a dialog titled \"Zumbolo!\"")[0]
+        except DesktopError as error:
+            seen = [(w, self.desk.window_prop(w.id, "_NET_WM_WINDOW_TYPE").strip()) for w in run.windows()]
+            raise DesktopError(f"{error}\nthe program's viewable windows: {seen}\n"
+                               + run.trace.tail()) from None
+
+    def assertGeometry(self, window, expected, timeout=5):
+        seen = []
+
+        def probe():
+            g = self.desk.geometry(window.id)
+            seen.append(g)
+            return g[:4] == tuple(expected)
+        try:
+            wait_until(probe, timeout, "")
+        except DesktopError:
+            self.fail(f"window 0x{window.id:x} {window.name!r}: expected (x, y, w, h) = {tuple(expected)}, "
+                      f"saw {seen[-1][:4]} ({seen[-1][4]})")
+
+
+# -- the checks ------------------------------------------------------------------------------------
+
+class PlacementAndLook(E2ECase):
+    def test_a_b_c_placement_transparency_stacking_taskbar(self):
+        wa = self.desk.workarea()
+        self.assertLess(wa[3], 800, f"the panel's strut did not shrink the work area: {wa}")
+        run = self.program()
+        main = run.wait_main_window()
+        hx, hy = home_of(wa)
+        # (a) at the work area's width - 250, height - 118, 192 x 64
+        self.assertGeometry(main, (hx, hy, 192, 64))
+        state = self.desk.net_wm_state(main.id)
+        for needed in ("_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_ABOVE"):
+            self.assertIn(needed, state, f"_NET_WM_STATE of the main window is {state}")
+        klass = self.desk.window_prop(main.id, "WM_CLASS")
+        self.assertRegex(klass, r'"zumbolo"', "WM_CLASS of the main window")
+
+        # (b) white is transparent: every figure cell shows one pose of the default colour set
+        # with the desktop colour wherever that pose is white.
+        rect = (hx, hy, 192, 64)
+        seen = []
+
+        def cells_match():
+            img = self.desk.screenshot()
+            cells = figure_cells(img, rect)
+            seen.append((img, cells))
+            return all(pose is not None for pose, _ in cells)
+        try:
+            wait_until(cells_match, 10, "the three figures drawn with white transparent", interval=0.2)
+        except DesktopError:
+            img, cells = seen[-1]
+            xshot.write_png(img, os.path.join(self.artifacts, "b_mismatch.png"))
+            self.fail("the window's pixels are no pose on the desktop colour: "
+                      + "; ".join(f"figure {i + 1}: {len(bad)} pixels differ, first {bad[:3]}"
+                                  for i, (pose, bad) in enumerate(cells) if pose is None))
+        img, cells = seen[-1]
+        xshot.write_png(img, os.path.join(self.artifacts, "b_window.png"))
+        xshot.write_png(img.crop(hx - 20, hy - 20, 232, 104), os.path.join(self.artifacts, "b_window_zoom.png"))
+        poses = [pose for pose, _ in cells]
+        self.assertTrue(any(p >= 0 for p in poses), f"all three figures are empty: {poses}")
+        # The desktop shows through: pixels of the window's rectangle with the desktop colour.
+        inside = img.crop(*rect)
+        self.assertIn(bytes(ROOT_COLOUR), inside.colours(), "no desktop colour inside the window")
+        self.assertGreater(len(inside.colours()), 2, "no figure colours inside the window")
+        # Absent from the taskbar: tint2 shows no task button for it.
+        self.assertEqual(task_buttons(img), 0, "tint2 shows a task button while only zumbolo runs")
+
+        # (c) above other windows: an ordinary window opened over it stays below it.
+        other = self.desk.spawn("xmessage", ["xmessage", "-geometry", f"300x140+{hx - 60}+{hy - 50}",
+                                             "an ordinary window over the figures"])
+        msg = wait_until(lambda: self.desk.search("--onlyvisible", "--pid", str(other.pid))
+                         or self.desk.search("--onlyvisible", "--name", "^xmessage$"), 10, "xmessage")[0]
+        self.desk.xdotool("windowactivate", msg)
+        self.desk.xdotool("windowraise", msg)
+
+        def order():
+            stack = self.desk.stacking()
+            return stack if msg in stack and main.id in stack else None
+        stack = wait_until(order, 5, "both windows in _NET_CLIENT_LIST_STACKING")
+        self.assertGreater(stack.index(main.id), stack.index(msg),
+                           f"the main window 0x{main.id:x} is below xmessage 0x{msg:x}: "
+                           f"stacking bottom to top {[hex(w) for w in stack]}")
+        # The figures still show over xmessage: each cell holds some pose's figure pixels
+        # exactly (its white pixels now let xmessage show through).
+        sheet = picture("poses1.bmp")
+        masks = [[(x, y, sheet.pixel(64 * p + x, y)) for y in range(64) for x in range(64)
+                  if sheet.pixel(64 * p + x, y) != WHITE] for p in range(12)]
+        seen = []
+
+        def figures_on_top():
+            img = self.desk.screenshot()
+            covered = []
+            for i in range(3):
+                bad = [sum(1 for x, y, c in mask if img.pixel(hx + 64 * i + x, hy + y) != c)
+                       for mask in masks]
+                covered.append((bad.index(min(bad)), min(bad)))
+            seen.append((img, covered))
+            return all(n == 0 for _, n in covered)
+        mx, my, mw, mh, _ = self.desk.geometry(msg)
+        self.assertTrue(mx <= hx and my <= hy and mx + mw >= hx + 192 and my + mh >= hy + 64,
+                        f"xmessage at {(mx, my, mw, mh)} does not cover the figures at {rect}")
+        try:
+            wait_until(figures_on_top, 5, "the figures drawn over xmessage", interval=0.2)
+        except DesktopError:
+            self.fail(f"figures covered by xmessage (best pose, differing figure pixels): {seen[-1][1]}")
+        finally:
+            img = seen[-1][0] if seen else self.desk.screenshot()
+            xshot.write_png(img, os.path.join(self.artifacts, "c_over_xmessage.png"))
+        self.assertEqual(task_buttons(img), 1, "xmessage should have the only task button")
+        state = self.desk.net_wm_state(main.id)
+        self.assertIn("_NET_WM_STATE_SKIP_TASKBAR", state, f"_NET_WM_STATE is {state}")
+
+    def test_mini_mode_window(self):
+        run = self.program(["/m"])
+        main = run.wait_main_window()
+        hx, hy = home_of(self.desk.workarea())
+        self.assertGeometry(main, (hx, hy, 96, 32))
+        seen = []
+
+        def cells_match():
+            img = self.desk.screenshot()
+            cells = figure_cells(img, (hx, hy, 96, 32), scale=2)
+            seen.append((img, cells))
+            return all(pose is not None for pose, _ in cells)
+        try:
+            wait_until(cells_match, 10, "three half-size figures", interval=0.2)
+        except DesktopError:
+            img, cells = seen[-1]
+            xshot.write_png(img, os.path.join(self.artifacts, "mini_mismatch.png"))
+            self.fail("the mini figures are no pose halved by nearest neighbour: "
+                      + "; ".join(f"figure {i + 1}: {len(bad)} pixels differ, first {bad[:3]}"
+                                  for i, (pose, bad) in enumerate(cells) if pose is None))
+        xshot.write_png(seen[-1][0].crop(hx - 20, hy - 20, 136, 72), os.path.join(self.artifacts, "mini.png"))
+
+
+class Tray(E2ECase):
+    def tray_icon(self, run):
+        icons = wait_until(lambda: [w for w in self.desk.tray_icons("zumbolo") if w.width <= 64],
+                           15, "the program's icon in tint2's tray")
+        return icons[0]
+
+    def test_d_tray_left_click_stops_and_starts_right_click_menu(self):
+        run = self.program()
+        run.wait_main_window()
+        tr = run.trace
+        tr.wait_for(r"beat 1 0", 10)
+        icon = self.tray_icon(run)
+        cx, cy = icon.x + icon.width // 2, icon.y + icon.height // 2
+        mark = len(tr.lines())
+        self.desk.click(cx, cy, 1)
+        i = tr.wait_for(r"caption 開始", 5, mark)
+        tr.wait_for(r"enabled 0", 1, mark)
+        time.sleep(1.0)  # no beat while stopped
+        self.assertIsNone(tr.find(r"beat \d+ \d", i), "beats went on after the stop:\n" + tr.tail(i))
+        mark = len(tr.lines())
+        self.desk.click(cx, cy, 1)
+        tr.wait_for(r"caption 停止", 5, mark)
+        tr.wait_for(r"enabled 1", 1, mark)
+        tr.wait_for(r"beat 1 0", 3, mark)
+
+        # A double click: its first click stops the beat, the double click itself does nothing.
+        mark = len(tr.lines())
+        time.sleep(self.desk.DOUBLE_CLICK_GAP)
+        self.desk.xdotool("click", "--repeat", 2, "--delay", 120, 1)
+        self.desk._last_press[1] = time.monotonic()
+        tr.wait_for(r"caption 開始", 5, mark)
+        time.sleep(1.0)  # time for a wrongly taken second click to show
+        self.assertEqual(len(tr.find_all(r"caption .*", mark)), 1,
+                         "a double click on the icon should toggle once:\n" + tr.tail(mark))
+        mark = len(tr.lines())
+        self.desk.click(cx, cy, 1)
+        tr.wait_for(r"caption 停止", 5, mark)
+        tr.wait_for(r"beat 1 0", 3, mark)
+
+        # Right click: a popup menu appears at the cursor; Escape closes it.
+        mark = len(tr.lines())
+        before = {w.id for w in run.windows()}
+        self.desk.click(cx, cy, 3)
+        menu = wait_until(lambda: [w for w in run.windows() if w.id not in before and w.height > 100],
+                          5, "a new window of the program after the right click (the menu)")[0]
+        self.shot("d_menu")
+        # At the cursor: the cursor is in the panel, so the menu, kept inside the work area,
+        # lies just above it.
+        wa = self.desk.workarea()
+        gap_x = max(menu.x - cx, cx - (menu.x + menu.width), 0)
+        gap_y = max(menu.y - cy, cy - (menu.y + menu.height), 0)
+        self.assertLessEqual(max(gap_x, gap_y), 32,
+                             f"the menu {menu} is not at the cursor ({cx}, {cy})")
+        self.assertTrue(menu.x >= wa[0] and menu.y >= wa[1] and menu.x + menu.width <= wa[0] + wa[2]
+                        and menu.y + menu.height <= wa[1] + wa[3],
+                        f"the menu {menu} reaches out of the work area {wa}")
+        self.assertIsNotNone(tr.find(r"foreground", mark),
+                             "the right click did not bring the main window to the front:\n" + tr.tail(mark))
+        self.desk.key("Escape")
+        wait_until(lambda: not self.desk.viewable(menu.id), 5, "the menu to close on Escape")
+        mark = len(tr.lines())
+        tr.wait_for(r"beat \d+ \d", 3, mark)  # the beat goes on
+
+        # The menu's Exit, by its keyboard accelerator: the tally box, then the end.
+        self.desk.click(cx, cy, 3)
+        wait_until(lambda: [w for w in run.windows() if w.id not in before and w.height > 100],
+                   5, "the menu again")
+        self.desk.key("x")
+        tr.wait_for(r"message .*", 5, mark)
+        box = self.wait_dialog(run)
+        self.wait_focus(box)
+        self.desk.key("Return")
+        self.assertEqual(run.wait_exit(10), 0, "exit status after 終了 and the tally box")
+
+
+class Keys(E2ECase):
+    def test_e_space_v_and_arrows_on_the_focused_window(self):
+        run = self.program()
+        main = run.wait_main_window()
+        tr = run.trace
+        tr.wait_for(r"beat 1 0", 10)
+        hx, hy = home_of(self.desk.workarea())
+        # A click on a figure focuses the window and, being a click on the figures, stops the beat.
+        mark = len(tr.lines())
+        fx, fy = figure_point()
+        self.desk.click(hx + 64 + fx, hy + fy)
+        tr.wait_for(r"caption 開始", 5, mark)
+        self.wait_focus(main)
+
+        mark = len(tr.lines())
+        self.desk.key("space")
+        i = tr.wait_for(r"caption 停止", 5, mark)
+        tr.wait_for(r"enabled 1", 1, mark)
+        tr.wait_for(r"beat 1 0", 3, i)
+        mark = len(tr.lines())
+        self.desk.key("space")
+        tr.wait_for(r"caption 開始", 5, mark)
+        tr.wait_for(r"enabled 0", 1, mark)
+
+        # The arrows move the window by 10 pixels each.
+        for key, word, value, where in (("Up", "top", hy - 10, (hx, hy - 10)),
+                                        ("Left", "left", hx - 10, (hx - 10, hy - 10)),
+                                        ("Down", "top", hy, (hx - 10, hy)),
+                                        ("Right", "left", hx, (hx, hy))):
+            mark = len(tr.lines())
+            self.desk.key(key)
+            tr.wait_for(f"{word} {value}", 5, mark)
+            self.assertGeometry(main, where + (192, 64))
+
+        # V forces hits: started again, the first stop of the reels is a hit.
+        mark = len(tr.lines())
+        self.desk.key("v")
+        tr.wait_for(r"check avictory 1", 5, mark)
+        self.desk.key("space")
+        i = tr.wait_for(r"caption 停止", 5, mark)
+        j = tr.wait_for(r"hits 1 1", 6, i)
+        self.assertIsNotNone(tr.find(r"beat 7 0", i), "no spin beat 7 before the hit:\n" + tr.tail(i))
+        self.assertLess(tr.find(r"beat 7 0", i), j)
+        mark = len(tr.lines())
+        self.desk.key("v")
+        tr.wait_for(r"check avictory 0", 5, mark)
+
+
+class Show(E2ECase):
+    # The Funiculì show (beats 12 to 39 of its script): the pose drawn on each beat.
+    FUNICULI_POSES = dict(zip(range(12, 40), [
+        1,                                                        # 12
+        0, 5, 2, 6, 1, 5, 2, 6, 1, 6, 9, 5, 0, 5, 11, 6,           # 13-28
+        2, 1,                                                     # 29-30
+        0, 5, 2, 6, 1, 5, 2, 6, 1,                                # 31-39
+    ]))
+
+    def test_f_forced_hit_plays_a_short_show_with_sound(self):
+        self.write_home("zumbolo.ini", b"[mode]\r\nmode=3\r\n")  # フニクリ・フニクラ
+        fun, duration = short_track("fun.mp3", 400)
+        self.write_home("fun.res", fun)
+        run = self.program(["/v"])
+        main = run.wait_main_window()
+        hx, hy = home_of(self.desk.workarea())
+        tr = run.trace
+        hit = tr.wait_for(r"hits 1 1", 15)
+        tr.wait_for(r"player render eye\.res", 5, hit)
+        load = tr.wait_for(r"player render fun\.res", 10, hit)
+        play = tr.wait_for(r"player play", 10, load)
+        celebration = None
+
+        # Beat 11 shows the celebration, beat 12 begins the show.
+        shown = tr.wait_for(r"form2 show", 15, play)
+        celebration = wait_until(lambda: [w for w in run.windows() if w.name == "Zumbolo! celebration"],
+                                 5, "the window \"Zumbolo! celebration\" mapped")[0]
+        self.assertGeometry(celebration, (hx + 30, hy - 230, 136, 201))
+        img = self.shot("f_celebration")
+        bad = keyed_mismatches(img, hx + 30, hy - 230, picture("celebration.bmp"), BLACK)
+        self.assertEqual(len(bad), 0, f"the celebration is not its picture with black transparent: "
+                                      f"{len(bad)} pixels differ, first {bad[:3]}")
+        end = tr.wait_for(r"dance 110", duration + 10, shown)
+        lines = tr.lines()
+        played_for = (lines[end][0] - lines[play][0]) / 1000
+        self.assertAlmostEqual(played_for, duration, delta=0.25,
+                               msg=f"the show ended {played_for:.3f} s after 'player play'; the track "
+                                   f"lasts {duration:.3f} s")
+        # The show's beats, each with the pose of the script.
+        beats = [(i, int(m.group(1))) for i, (_, t) in enumerate(lines[shown:end], shown)
+                 for m in [re.fullmatch(r"beat (\d+) 3", t)] if m]
+        self.assertGreaterEqual(len(beats), 5, "too few show beats:\n" + tr.tail(shown))
+        self.assertEqual(beats[0][1], 12, "the first show beat")
+        for k, (i, n) in enumerate(beats):
+            stop = beats[k + 1][0] if k + 1 < len(beats) else end
+            drawn = [t for _, t in lines[i + 1:stop] if t.startswith("pose ")]
+            if n in self.FUNICULI_POSES:
+                self.assertEqual(drawn[:1], [f"pose {self.FUNICULI_POSES[n]}"],
+                                 f"beat {n} drew {drawn}:\n" + "\n".join(t for _, t in lines[i:stop]))
+        self.assertIsNotNone(tr.find(r"foreground", beats[0][0]), "beat 12 brings no window to the front")
+
+        # The end: the balloon for three seconds, then the restart.
+        b = tr.wait_for(r"form3 show", 2, end)
+        balloon = wait_until(lambda: [w for w in run.windows() if w.name == "Zumbolo! balloon"],
+                             5, "the window \"Zumbolo! balloon\" mapped")[0]
+        self.assertGeometry(balloon, (hx + 30, hy - 75, 131, 72))
+        wait_until(lambda: not self.desk.viewable(celebration.id), 3, "the celebration hidden")
+        img = self.shot("f_balloon")
+        bad = keyed_mismatches(img, hx + 30, hy - 75, picture("balloon.bmp"), RED)
+        self.assertEqual(len(bad), 0, f"the balloon is not its picture with red transparent: "
+                                      f"{len(bad)} pixels differ, first {bad[:3]}")
+        hide = tr.wait_for(r"form3 hide", 6, b)
+        lines = tr.lines()
+        waited = (lines[hide][0] - lines[end][0]) / 1000
+        self.assertAlmostEqual(waited, 3.0, delta=0.2, msg=f"the balloon stayed {waited:.3f} s")
+        wait_until(lambda: not self.desk.viewable(balloon.id), 3, "the balloon hidden")
+        r = tr.wait_for(r"player render kokab\.res", 3, hide)
+        c = tr.wait_for(r"caption 停止", 3, r)
+        tr.wait_for(r"enabled 1", 3, c)
+        tr.wait_for(r"beat 1 0", 3, c)
+        self.assertGeometry(main, (hx, hy, 192, 64))  # back at rest
+        with open(os.path.join(self.home, "fun.res"), "rb") as f:
+            self.assertEqual(f.read(), fun, "the program rewrote an existing track file")
+
+
+class Closing(E2ECase):
+    def read_ini(self):
+        with open(os.path.join(self.home, "zumbolo.ini"), "rb") as f:
+            text = f.read().decode("cp932", errors="replace")
+        sections, current = [], None
+        for line in text.splitlines():
+            line = line.strip()
+            m = re.fullmatch(r"\[(.*)\]", line)
+            if m:
+                current = (m.group(1), {})
+                sections.append(current)
+            elif "=" in line and current is not None:
+                key, _, value = line.partition("=")
+                current[1][key] = value
+        return text, sections
+
+    def test_g_window_manager_close_writes_the_ini_and_shows_the_tally(self):
+        run = self.program()
+        main = run.wait_main_window()
+        hx, hy = home_of(self.desk.workarea())
+        tr = run.trace
+        tr.wait_for(r"beat 1 0", 10)
+        self.tray_icon_present = wait_until(lambda: self.desk.tray_icons("zumbolo"), 15, "the tray icon")
+        self.assertFalse(os.path.exists(os.path.join(self.home, "zumbolo.ini")), "zumbolo.ini before closing")
+        mark = len(tr.lines())
+        self.desk.run(["wmctrl", "-i", "-c", hex(main.id)])
+        m = tr.wait_for(r"message .*", 10, mark)
+        self.assertEqual(tr.at(m)[1], r"message 今回の当たりは0回\n今日の当たりは0回でした")
+        self.assertIsNotNone(tr.find(r"enabled 0", mark), "the beat clock was not stopped:\n" + tr.tail(mark))
+        box = self.wait_dialog(run)
+        self.shot("g_tally")
+        # The settings are written before the box shows, its sections in this order.
+        text, sections = self.read_ini()
+        names = [s for s, _ in sections]
+        self.assertEqual(names, ["num", "form", "date", "sound", "mode", "color"], f"zumbolo.ini:\n{text}")
+        values = {s: kv for s, kv in sections}
+        self.assertEqual(values["num"], {"ritu": "100"}, text)
+        self.assertEqual(values["form"], {"left": str(hx), "top": str(hy)}, text)
+        self.assertEqual(list(values["date"].values()), ["0"], text)
+        self.assertEqual(values["sound"], {"koka": "0"}, text)
+        self.assertEqual(values["mode"], {"mode": "3", "random": "0"}, text)
+        self.assertEqual(values["color"], {"redchar": "1"}, text)
+        # The icon has left the tray while the box is up.
+        wait_until(lambda: not self.desk.tray_icons("zumbolo"), 3, "the tray icon removed")
+        # The box sits with its top-left at (HomeLeft - 180, HomeTop - 50).
+        left, right, top, bottom = self.desk.frame_extents(box.id)
+        g = self.desk.geometry(box.id)
+        frame_at, client_at = (g[0] - left, g[1] - top), (g[0], g[1])
+        self.assertIn((hx - 180, hy - 50), (frame_at, client_at),
+                      f"the tally box's frame is at {frame_at}, its client at {client_at}")
+        wtype = self.desk.window_prop(box.id, "_NET_WM_WINDOW_TYPE")
+        self.assertIn("_NET_WM_WINDOW_TYPE_DIALOG", wtype)
+        self.assertRegex(self.desk.window_prop(box.id, "WM_TRANSIENT_FOR"), r"0x[0-9a-f]+",
+                         "the tally box is not transient for a window")
+        self.wait_focus(box)
+        self.desk.key("Return")
+        self.assertEqual(run.wait_exit(10), 0, "exit status after the tally box")
+        self.assertEqual(len(tr.find_all(r"message .*")), 1, "the close handling ran more than once:\n"
+                         + tr.tail(mark))
+
+    def test_g_sigterm_closes_the_same_way(self):
+        self.write_home("zumbolo.ini", b"[form]\r\nleft=500\r\ntop=300\r\n[num]\r\nritu=500\r\n")
+        run = self.program()
+        main = run.wait_main_window()
+        self.assertGeometry(main, (500, 300, 192, 64))  # the stored place is used
+        tr = run.trace
+        tr.wait_for(r"beat 1 0", 10)
+        mark = len(tr.lines())
+        os.kill(run.proc.pid, signal.SIGTERM)
+        tr.wait_for(r"message .*", 10, mark)
+        box = self.wait_dialog(run)
+        text, sections = self.read_ini()
+        values = {s: kv for s, kv in sections}
+        self.assertEqual(values.get("form"), {"left": "500", "top": "300"}, text)
+        self.assertEqual(values.get("num"), {"ritu": "500"}, text)
+        self.wait_focus(box)
+        self.desk.key("Return")
+        self.assertEqual(run.wait_exit(10), 0, "exit status after SIGTERM and the tally box")
+
+
+class SingleInstance(E2ECase):
+    def test_h_second_instance_exits_at_once(self):
+        first = self.program(name="first")
+        first.wait_main_window()
+        first.trace.wait_for(r"beat 1 0", 10)
+        started = time.monotonic()
+        second = self.program(name="second")
+        status = second.wait_exit(5)
+        took = time.monotonic() - started
+        self.assertEqual(status, 0, "exit status of the second instance")
+        self.assertLess(took, 3.0, f"the second instance took {took:.2f} s to exit")
+        self.assertEqual(len([w for w in first.windows() if w.name == "Zumbolo!"]), 1,
+                         "windows titled Zumbolo! after the second start")
+        self.assertFalse([l for l in second.trace.lines() if l[1].startswith("beat")],
+                         "the second instance beat")
+        mark = len(first.trace.lines())
+        first.trace.wait_for(r"beat \d+ \d", 3, mark)
+        self.assertTrue(first.alive(), "the first instance ended")
+        # The lock dies with its process: after a crash of the first, a new start runs.
+        os.kill(first.proc.pid, signal.SIGKILL)
+        first.proc.wait(5)
+        third = self.program(name="third")
+        third.wait_main_window()
+        third.trace.wait_for(r"beat 1 0", 10)
+
+
+class BrokenTrack(E2ECase):
+    def test_i_broken_track_gives_an_error_box_and_the_program_goes_on(self):
+        junk = b"this is not an MP3 file\n" * 200
+        self.write_home("kokab.res", junk)
+        run = self.program()
+        tr = run.trace
+        err = tr.wait_for(r"error .+", 15)
+        box = self.wait_dialog(run)
+        self.shot("i_error_box")
+        self.wait_focus(box)
+        self.desk.key("Return")
+        wait_until(lambda: not self.desk.viewable(box.id), 5, "the error box to close on Return")
+        main = run.wait_main_window()
+        mark = len(tr.lines())
+        # The figures spin on: a whole spin cycle after the box is gone, and no new error.
+        tr.wait_for(r"beat 7 0", 8, mark)
+        tr.wait_for(r"beat 1 0", 8, mark)
+        self.assertTrue(self.desk.viewable(main.id), "the main window is gone")
+        self.assertIsNone(tr.find(r"error .+", err + 1),
+                          "further errors after the first was closed:\n" + tr.tail(err))
+        self.assertFalse(run.dialogs(), "another dialog is up")
+        with open(os.path.join(self.home, "kokab.res"), "rb") as f:
+            self.assertEqual(f.read(), junk, "the program replaced the broken track file")
+
+
+class Sound(E2ECase):
+    pulse = True
+
+    def test_background_music_reaches_pulseaudio(self):
+        # A tone as the background music (the program leaves an existing track file alone).
+        tone = self.desk.path("tone.mp3")
+        tone_mp3(self.desk, tone, 300)
+        with open(tone, "rb") as f:
+            self.write_home("spring.res", f.read())
+        self.write_home("zumbolo.ini", b"[sound]\r\nkoka=1\r\n")  # ＢＧＭ
+        run = self.program(sink=None)  # the default sink: autoaudiosink finds PulseAudio
+        run.wait_main_window()
+        run.trace.wait_for(r"player play", 10)
+
+        def stream():
+            text = self.desk.run(["pactl", "list", "sink-inputs"], timeout=5)
+            for block in text.split("\n\n"):
+                if re.search(rf'application\.process\.id = "{run.proc.pid}"', block):
+                    return block
+            return None
+        block = wait_until(stream, 10, "the program's stream in `pactl list sink-inputs`")
+        self.assertRegex(block, r"Corked: no", f"the stream is corked:\n{block}")
+        level, heard = monitor_level(self.desk, 1.0)
+        self.assertGreater(heard, 0.9, f"the null sink's monitor gave {heard:.2f} s of sound in a "
+                                       f"second while the program plays:\n{block}")
+        self.assertGreater(level, 1000, f"the null sink's monitor is quiet (RMS {level:.0f}) "
+                                        f"while the program plays its tone:\n{block}")
+
+
+def main(argv):
+    global BINARY
+    args = list(argv[1:])
+    if "--binary" in args:
+        i = args.index("--binary")
+        BINARY = args[i + 1]
+        del args[i:i + 2]
+    BINARY = BINARY or os.environ.get("ZUMBOLO_BIN") or os.path.join(SOURCE_DIR, "build", "platform",
+                                                                        "qt", "zumbolo")
+    if not os.access(BINARY, os.X_OK):
+        print(f"SKIPPED: no program at {BINARY} (the desktop program is not built here)")
+        return 77
+    missing = [t for t in TOOLS if shutil.which(t) is None]
+    if missing:
+        print("missing desktop tools: " + " ".join(missing))
+        if os.environ.get("CI"):
+            return 1
+        print("SKIPPED (outside CI)")
+        return 77
+    os.makedirs(ARTIFACTS, exist_ok=True)
+    print(f"program {BINARY}; screenshots, traces and logs in {ARTIFACTS}")
+    started = time.monotonic()
+    program = unittest.main(argv=[argv[0]] + args, exit=False, verbosity=2)
+    result = program.result
+    failed = len(result.failures) + len(result.errors)
+    passed = result.testsRun - failed - len(result.skipped)
+    print(f"e2e: {passed} passed, {failed} failed in {time.monotonic() - started:.1f} s")
+    return 0 if result.wasSuccessful() else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
