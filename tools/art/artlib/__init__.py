@@ -1,0 +1,1 @@
+"""The drawing code and data behind make_art.py."""
