@@ -87,7 +87,7 @@ void ExpectSane(const std::optional<Mp3Info>& info, std::size_t size) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// The committed placeholder tracks.
+// The committed tracks: an ID3v2 tag (title, artist "Zumbolo!"), the Info frame, the audio.
 
 struct TrackRow {
   const char* name;
@@ -119,15 +119,40 @@ TEST_P(TrackTest, HasTheListedFormatAndFrameCount) {
   EXPECT_EQ(info->info_frame_count, row.frames);
   EXPECT_EQ(info->audio_frames, row.frames);
   EXPECT_EQ(info->samples_per_frame, 1152);
-  EXPECT_EQ(info->id3v2_size, 0u);
+  EXPECT_GT(info->id3v2_size, 10u);
   EXPECT_NEAR(info->duration_seconds(), row.frames * 1152.0 / 44100.0, 1e-9);
+}
+
+// The size of the ID3v2 tag in front: its 10-byte header says the rest in 7-bit bytes.
+std::size_t TagSize(const Bytes& bytes) {
+  if (bytes.size() < 10 || std::string(bytes.begin(), bytes.begin() + 3) != "ID3") return 0;
+  return 10 + ((std::size_t{bytes[6]} << 21) | (std::size_t{bytes[7]} << 14) | (std::size_t{bytes[8]} << 7) |
+               std::size_t{bytes[9]});
+}
+
+TEST_P(TrackTest, CarriesATitleAndZumboloAsArtist) {
+  const TrackRow row = GetParam();
+  const Bytes bytes = ReadTrack(row.name);
+  const std::size_t tag = TagSize(bytes);
+  ASSERT_GT(tag, 10u) << row.name;
+  ASSERT_LE(tag, bytes.size());
+  const std::string text(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(tag));
+  EXPECT_NE(text.find("TIT2"), std::string::npos);
+  const std::size_t artist = text.find("TPE1");
+  ASSERT_NE(artist, std::string::npos);
+  // In Latin-1, or in UTF-16 little-endian after its byte-order mark.
+  std::string utf16;
+  for (char c : std::string("Zumbolo!")) utf16 += std::string{c, '\0'};
+  EXPECT_TRUE(text.find("Zumbolo!", artist) != std::string::npos ||
+              text.find("\xFF\xFE" + utf16, artist) != std::string::npos);
 }
 
 TEST_P(TrackTest, BytesAgreeWithTheFormatWithoutTheReader) {
   const TrackRow row = GetParam();
-  const Bytes bytes = ReadTrack(row.name);
+  const Bytes whole = ReadTrack(row.name);
+  const Bytes bytes(whole.begin() + static_cast<std::ptrdiff_t>(TagSize(whole)), whole.end());
   ASSERT_GT(bytes.size(), 48u);
-  // MPEG-1 Layer III without CRC, 44 100 Hz, joint stereo.
+  // After the tag: MPEG-1 Layer III without CRC, 44 100 Hz, joint stereo.
   EXPECT_EQ(bytes[0], 0xFF);
   EXPECT_EQ(bytes[1], 0xFB);
   EXPECT_EQ((bytes[2] >> 2) & 3, 0);
@@ -143,7 +168,7 @@ TEST_P(TrackTest, BytesAgreeWithTheFormatWithoutTheReader) {
   EXPECT_LE(bytes.size(), frames * (low + 1));
 }
 
-INSTANTIATE_TEST_SUITE_P(Placeholders, TrackTest, ::testing::ValuesIn(kTracks),
+INSTANTIATE_TEST_SUITE_P(Tracks, TrackTest, ::testing::ValuesIn(kTracks),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------------------------------------

@@ -201,6 +201,15 @@ def to_s16(samples, seed):
     return np.clip(np.round(samples * 32767.0 + dither), -32768, 32767).astype("<i2")
 
 
+# The ID3v2 tag of each track (ASCII, so every player reads it alike).
+TAG_TITLES = {
+    "kokab": "Reels", "eye": "Hit fanfare", "bgm": "Galop Infernal (Offenbach)",
+    "tell": "William Tell Overture, Finale (Rossini)", "fun": "Funiculi, Funicula (Denza)",
+    "rad": "Radetzky March (Johann Strauss I)", "spring": "Spring, after Vivaldi",
+}
+TAG_ARTIST = "Zumbolo!"
+
+
 def encode(pcm16, kbps, out_path, title):
     with tempfile.TemporaryDirectory() as tmp:
         raw = Path(tmp, "in.raw")
@@ -210,6 +219,7 @@ def encode(pcm16, kbps, out_path, title):
             result = subprocess.run(
                 ["lame", "--silent", "--noreplaygain", "-r", "-s", "44.1", "--bitwidth", "16",
                  "--signed", "--little-endian", "-m", "j", "-b", str(kbps), "--cbr",
+                 "--id3v2-only", "--tt", TAG_TITLES.get(title, title), "--ta", TAG_ARTIST,
                  str(raw), str(Path(tmp, "out.mp3"))], stderr=err)
         if result.returncode != 0:
             raise RuntimeError(f"lame failed on {title}: {log.read_text()}")
