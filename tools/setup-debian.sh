@@ -6,6 +6,9 @@ packages="cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev"
 packages="$packages pkg-config qt6-base-dev libxcb1-dev libgstreamer1.0-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good"
 # Its end-to-end checks: a private X desktop with a tray, and a sound server with a null sink.
 packages="$packages python3 xvfb openbox tint2 xdotool x11-utils x11-apps x11-xserver-utils wmctrl pulseaudio pulseaudio-utils"
+# The Windows program: the MinGW-w64 cross compiler (x86-64, POSIX threads, as the toolchain file
+# names it), and Wine to run it and its checks, with a Japanese font for the menu (FontLink).
+packages="$packages g++-mingw-w64-x86-64-posix wine wine64 fonts-noto-cjk"
 if [ "$(id -u)" -eq 0 ]; then
   apt-get update -qq
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $packages >/dev/null
