@@ -5,12 +5,20 @@
 #include <QMetaObject>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QWindow>
 
 #include "platform/qt/key_codes.h"
 #include "platform/qt/picture_conversion.h"
 #include "platform/qt/x11_window_hints.h"
 
 namespace zumbolo {
+
+namespace {
+
+// How many pictures the window keeps: the poses of one colour set and then some.
+constexpr std::size_t kKeptLooks = 32;
+
+}  // namespace
 
 FigureWindow::FigureWindow()
     : QWidget(nullptr, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::Tool) {
@@ -20,32 +28,57 @@ FigureWindow::FigureWindow()
   setAttribute(Qt::WA_OpaquePaintEvent);
   setAttribute(Qt::WA_NoSystemBackground);
   setFocusPolicy(Qt::StrongFocus);
-  for (Box& box : boxes_) {
-    box.given = Bitmap::Filled(64, 64, kWhite);
-    box.picture = ToQImage(box.given);
-  }
+  const std::shared_ptr<Look> blank = LookFor(Bitmap::Filled(64, 64, kWhite));
+  for (Box& box : boxes_) box.look = blank;
   setFixedSize(3 * size_, size_);
+}
+
+std::shared_ptr<FigureWindow::Look> FigureWindow::LookFor(const Bitmap& picture) {
+  ++use_clock_;
+  for (const std::shared_ptr<Look>& look : looks_) {
+    if (look->picture == picture) {
+      look->last_used = use_clock_;
+      return look;
+    }
+  }
+  if (looks_.size() >= kKeptLooks) {
+    // The one unused the longest goes, unless a box still shows it.
+    auto oldest = looks_.end();
+    for (auto it = looks_.begin(); it != looks_.end(); ++it) {
+      if (it->use_count() == 1 && (oldest == looks_.end() || (*it)->last_used < (*oldest)->last_used)) oldest = it;
+    }
+    if (oldest != looks_.end()) looks_.erase(oldest);
+  }
+  auto look = std::make_shared<Look>();
+  look->picture = picture;
+  look->image = ToQImage(picture);
+  look->last_used = use_clock_;
+  looks_.push_back(look);
+  return look;
+}
+
+const QRegion& FigureWindow::ShapeOf(Look& look) {
+  if (look.shape_size != size_) {
+    look.shape = OpaqueRegion(ScaledForScreen(look.image, size_, size_, 1.0), kWhite);
+    look.shape_size = size_;
+  }
+  return look.shape;
 }
 
 void FigureWindow::SetFigureSize(int pixels) {
   if (pixels < 1 || pixels == size_) return;
   size_ = pixels;
   setFixedSize(3 * size_, size_);
-  for (Box& box : boxes_) {
-    box.scaled = QImage();
-    box.shape_stale = true;
-  }
+  for (Box& box : boxes_) box.changed = true;
   ScheduleApply();
 }
 
 void FigureWindow::ShowFigure(int index, const Bitmap& picture) {
   if (index < 0 || index > 2 || picture.empty()) return;
   Box& box = boxes_[index];
-  if (picture == box.given) return;
-  box.given = picture;
-  box.picture = ToQImage(picture);
-  box.scaled = QImage();
-  box.shape_stale = true;
+  if (picture == box.look->picture) return;
+  box.look = LookFor(picture);
+  box.changed = true;
   ScheduleApply();
 }
 
@@ -65,42 +98,51 @@ void FigureWindow::ScheduleApply() {
 
 void FigureWindow::Apply() {
   apply_scheduled_ = false;
-  bool changed = false;
+  QRegion changed;
   for (int i = 0; i < 3; ++i) {
-    Box& box = boxes_[i];
-    if (!box.shape_stale) continue;
-    box.shape_stale = false;
-    changed = true;
-    const QImage logical = ScaledForScreen(box.picture, size_, size_, 1.0);
-    box.shape = OpaqueRegion(logical, kWhite).translated(i * size_, 0);
+    if (!boxes_[i].changed) continue;
+    boxes_[i].changed = false;
+    changed += QRect(i * size_, 0, size_, size_);
   }
-  if (!changed && shape_set_) return;
-  QRegion shape = boxes_[0].shape.united(boxes_[1].shape).united(boxes_[2].shape);
+  if (changed.isEmpty() && shape_set_) return;
+  QRegion shape;
+  for (int i = 0; i < 3; ++i) shape += ShapeOf(*boxes_[i].look).translated(i * size_, 0);
   if (shape.isEmpty()) shape = NothingVisible();
   if (!shape_set_ || shape != shape_) {
     shape_ = shape;
     shape_set_ = true;
-    setMask(shape_);
+    // The shape goes to the native window, not to the widget: X cuts the white away on screen
+    // and for the pointer all the same, while Qt, not knowing of it, paints and flushes each box
+    // as one rectangle instead of the shape's hundred or so.
+    winId();  // the native window, made now if the window has not been shown yet
+    windowHandle()->setMask(shape_);
   }
-  update();
+  // Only the boxes that show something new are painted again.
+  update(changed);
 }
 
 const QImage& FigureWindow::ScaledPicture(int index) {
   const qreal dpr = devicePixelRatioF();
-  if (dpr != scaled_dpr_) {
-    for (Box& box : boxes_) box.scaled = QImage();
-    scaled_dpr_ = dpr;
+  Look& look = *boxes_[index].look;
+  if (look.scaled.isNull() || look.scaled_size != size_ || look.scaled_dpr != dpr) {
+    look.scaled = ScaledForScreen(look.image, size_, size_, dpr);
+    look.scaled_size = size_;
+    look.scaled_dpr = dpr;
   }
-  Box& box = boxes_[index];
-  if (box.scaled.isNull()) box.scaled = ScaledForScreen(box.picture, size_, size_, dpr);
-  return box.scaled;
+  return look.scaled;
 }
 
 void FigureWindow::paintEvent(QPaintEvent* event) {
-  QPainter painter(this);
-  for (int i = 0; i < 3; ++i) {
-    const QRect target(i * size_, 0, size_, size_);
-    if (event->region().intersects(target)) painter.drawImage(target.topLeft(), ScaledPicture(i));
+  {
+    QPainter painter(this);
+    for (int i = 0; i < 3; ++i) {
+      const QRect target(i * size_, 0, size_, size_);
+      if (event->region().intersects(target)) painter.drawImage(target.topLeft(), ScaledPicture(i));
+    }
+  }
+  if (!painted_) {
+    painted_ = true;
+    if (handlers_.first_paint) handlers_.first_paint();
   }
 }
 

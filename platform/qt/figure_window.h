@@ -8,7 +8,10 @@
 #include <QRegion>
 #include <QWidget>
 #include <array>
+#include <cstdint>
 #include <functional>
+#include <memory>
+#include <vector>
 
 #include "engine/bitmap.h"
 
@@ -21,6 +24,7 @@ class FigureWindow final : public QWidget {
     std::function<void()> left_press;
     std::function<void()> right_press;
     std::function<void()> close_request;  // the window manager asks the window to close
+    std::function<void()> first_paint;    // the window has been painted for the first time
   };
 
   FigureWindow();
@@ -40,16 +44,27 @@ class FigureWindow final : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  // A picture as the window draws it, kept for as long as it may come back (a spin shows the
+  // same few poses again and again), so that each one is converted, scaled and outlined once.
+  struct Look {
+    Bitmap picture;     // what the engine showed
+    QImage image;       // the same as an image
+    QImage scaled;      // at scaled_size in device pixels for scaled_dpr; null until needed
+    int scaled_size = 0;
+    qreal scaled_dpr = 0;
+    QRegion shape;      // the non-white pixels at shape_size, in the box's coordinates
+    int shape_size = 0;  // 0: no shape made yet
+    std::uint64_t last_used = 0;
+  };
   struct Box {
-    Bitmap given;     // what the engine last showed here
-    QImage picture;   // the same as an image
-    QImage scaled;    // at the box's size in device pixels; null until needed
-    QRegion shape;    // the box's non-white pixels, in window coordinates
-    bool shape_stale = true;
+    std::shared_ptr<Look> look;  // what the box shows now
+    bool changed = true;         // not on screen yet
   };
 
+  std::shared_ptr<Look> LookFor(const Bitmap& picture);
+  const QRegion& ShapeOf(Look& look);
   // Changes are gathered and put on screen once the current handler has returned: the shape
-  // once for all three boxes, then the repaint.
+  // once for all three boxes, then the repaint of the boxes that changed.
   void ScheduleApply();
   void Apply();
   const QImage& ScaledPicture(int index);
@@ -57,10 +72,12 @@ class FigureWindow final : public QWidget {
   Handlers handlers_;
   int size_ = 64;
   std::array<Box, 3> boxes_;
-  qreal scaled_dpr_ = 0;  // the device pixel ratio the scaled pictures were made for
-  QRegion shape_;         // the window's shape now
+  std::vector<std::shared_ptr<Look>> looks_;  // the pictures seen lately, the boxes' among them
+  std::uint64_t use_clock_ = 0;
+  QRegion shape_;  // the window's shape now
   bool shape_set_ = false;
   bool apply_scheduled_ = false;
+  bool painted_ = false;
 };
 
 }  // namespace zumbolo

@@ -55,6 +55,39 @@ std::uint32_t SeedFromClock() {
   return static_cast<std::uint32_t>(ticks ^ (ticks >> 32));
 }
 
+// The beat log of $ZUMBOLO_BEAT_LOG, for bench/linux_desktop_bench.py: one line per event, each
+// time in microseconds of the monotonic clock (CLOCK_MONOTONIC, Python's time.monotonic()):
+//   main <t>                                 main() was entered
+//   painted <t>                              the main window's first paint, figures and all
+//   beat <n> <due> <posted> <taken> <late>   beat n of the clock's current run reached the
+//                                            user-interface thread; late is 1 for a lost beat
+// Lines are written as they happen, so that the log can be read while the program runs.
+class BeatLog {
+ public:
+  explicit BeatLog(const char* path) : file_(std::fopen(path, "w")) {
+    if (file_) std::setvbuf(file_, nullptr, _IOLBF, 4096);
+  }
+  ~BeatLog() {
+    if (file_) std::fclose(file_);
+  }
+  BeatLog(const BeatLog&) = delete;
+  BeatLog& operator=(const BeatLog&) = delete;
+
+  bool is_open() const { return file_ != nullptr; }
+  void Moment(const char* what, Clock::time_point at) { std::fprintf(file_, "%s %lld\n", what, Micros(at)); }
+  void Beat(const ThreadedBeatTimer::BeatTimes& times) {
+    std::fprintf(file_, "beat %llu %lld %lld %lld %d\n", static_cast<unsigned long long>(times.beat),
+                 Micros(times.due), Micros(times.posted), Micros(times.taken), times.late ? 1 : 0);
+  }
+
+ private:
+  static long long Micros(Clock::time_point at) {
+    return std::chrono::duration_cast<std::chrono::microseconds>(at.time_since_epoch()).count();
+  }
+
+  std::FILE* file_;
+};
+
 std::vector<std::string> ProgramArguments() {
   std::vector<std::string> args;
   const QStringList all = QCoreApplication::arguments();  // without the options Qt took
@@ -76,11 +109,25 @@ int Run(QApplication& app, Clock::time_point started) {
     }
   }
 
+  std::unique_ptr<BeatLog> beat_log;
+  if (const char* path = std::getenv("ZUMBOLO_BEAT_LOG"); path && *path) {
+    beat_log = std::make_unique<BeatLog>(path);
+    if (beat_log->is_open()) {
+      beat_log->Moment("main", started);
+    } else {
+      std::fprintf(stderr, "zumbolo: cannot write the beat log %s\n", path);
+      beat_log.reset();
+    }
+  }
+
   QtPoster poster;
   QtStage stage;
   QtShell shell(stage.main_window());
   GstMediaGraph graph(poster, AudioSink());
   ThreadedBeatTimer beat_timer(poster);
+  if (beat_log) {
+    beat_timer.SetObserver([log = beat_log.get()](const ThreadedBeatTimer::BeatTimes& times) { log->Beat(times); });
+  }
   QtUiTimer after_show_timer;
   TForm1 form(TForm1::Ports{
       .stage = stage,
@@ -116,6 +163,9 @@ int Run(QApplication& app, Clock::time_point started) {
         }, Qt::QueuedConnection);
       },
       .close_request = close,
+      .first_paint = [log = beat_log.get()] {
+        if (log) log->Moment("painted", Clock::now());
+      },
   });
   TerminationSignals termination(close);
   QObject::connect(&app, &QGuiApplication::commitDataRequest, &app, [&form, &shell](QSessionManager& session) {

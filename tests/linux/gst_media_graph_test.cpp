@@ -174,6 +174,32 @@ TEST_F(GstMediaGraphTest, SeekWhileStoppedSetsWhereTheNextRunStarts) {
   EXPECT_EQ(events.pauses.size(), 2u);
 }
 
+// The show music is too long to be held in memory: it plays from its file, with the same rules.
+TEST_F(GstMediaGraphTest, ALongTrackPlaysFromItsFileByTheSameRules) {
+  const std::filesystem::path tell = kTracks / "tell.mp3";
+  constexpr double kTellSeconds = 8021 * 1152 / 44100.0;
+  constexpr auto At = [](double seconds) { return static_cast<std::int64_t>(seconds * 1e7); };
+  graph.RenderFile(tell);
+  EXPECT_EQ(graph.State(), psStopped);
+
+  graph.SetPosition(At(kTellSeconds - 1.5));
+  const Clock::time_point run = Clock::now();
+  graph.Run();
+  ASSERT_TRUE(WaitForCompletes(1, 4.0));
+  EXPECT_ENDS_AFTER(Since(run, events.completes[0]), 1.5);
+  EXPECT_EQ(graph.State(), psPlaying);
+
+  const Clock::time_point seek = Clock::now();
+  graph.SetPosition(At(kTellSeconds - 1.0));
+  ASSERT_TRUE(WaitForCompletes(2, 4.0));
+  EXPECT_ENDS_AFTER(Since(seek, events.completes[1]), 1.0);
+  EXPECT_TRUE(events.pauses.empty());
+
+  EXPECT_TRUE(graph.Stop());
+  ASSERT_TRUE(RunUntil([&] { return events.pauses.size() == 1; }, 1.0));
+  EXPECT_EQ(graph.State(), psStopped);
+}
+
 // A short Ogg file with pictures and no sound; false when GStreamer cannot make it.
 bool WriteSilentVideo(const std::filesystem::path& file) {
   gst_init(nullptr, nullptr);

@@ -7,9 +7,12 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <filesystem>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <utility>
+#include <vector>
 
 namespace zumbolo {
 namespace {
@@ -22,6 +25,17 @@ constexpr std::chrono::milliseconds kErrorGrace{500};
 
 // Media positions are in 100 ns units.
 constexpr GstClockTime kNsPerMediaUnit = 100;
+
+// A short track (the spin sound, replayed every spin) is decoded once when it is rendered and
+// then played from memory, so that a replay costs no reading and no decoding. Longer ones stream
+// from their file. A file larger than kShortTrackFileBytes is not opened to find out, so that
+// the show music is not opened twice: at any bit rate an MP3 file of ten seconds is smaller.
+constexpr GstClockTime kShortTrackLimit = 10 * GST_SECOND;
+constexpr std::uintmax_t kShortTrackFileBytes = 1024 * 1024;
+constexpr GstClockTime kDecodeTimeout = 5 * GST_SECOND;
+constexpr GstClockTime kDecodeStep = 100 * GST_MSECOND;
+// How much sound each buffer from memory carries: each one wakes the streaming thread once.
+constexpr GstClockTime kMemoryChunk = 1 * GST_SECOND;
 
 bool InitGstreamer() {
   static std::once_flag once;
@@ -62,7 +76,7 @@ struct UiSide {
 // Shared between the UI thread and the pipeline's streaming threads, which run the bus's sync
 // handler.
 struct BusContext {
-  UiThreadPoster* ui = nullptr;
+  UiThreadPoster* ui = nullptr;  // none for the decoder of a short track: it only reports errors
   std::weak_ptr<UiSide> ui_side;
   GstElement* pipeline = nullptr;  // not a reference: the context goes before the pipeline
   std::uint64_t generation = 0;
@@ -133,7 +147,7 @@ GstBusSyncReply OnBusMessage(GstBus*, GstMessage* message, gpointer data) {
     default:
       break;
   }
-  if (news) {
+  if (news && context.ui) {
     context.ui->Post([weak = context.ui_side, generation = context.generation, news = *news,
                       epoch = context.epoch.load()] { Deliver(weak, generation, news, epoch); });
   }
@@ -142,6 +156,211 @@ GstBusSyncReply OnBusMessage(GstBus*, GstMessage* message, gpointer data) {
 }
 
 void FreeContextHandle(gpointer data) { delete static_cast<std::shared_ptr<BusContext>*>(data); }
+
+// From now on the pipeline's bus messages go to `context`.
+void Attach(GstElement* pipeline, const std::shared_ptr<BusContext>& context) {
+  GstBus* bus = gst_element_get_bus(pipeline);
+  gst_bus_set_sync_handler(bus, OnBusMessage, new std::shared_ptr<BusContext>(context), FreeContextHandle);
+  gst_object_unref(bus);
+}
+
+// Stops a pipeline and lets it go; whatever it posts on its way down goes nowhere.
+void Discard(GstElement* pipeline) {
+  gst_element_set_state(pipeline, GST_STATE_NULL);
+  GstBus* bus = gst_element_get_bus(pipeline);
+  gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);  // frees the context's handle
+  gst_object_unref(bus);
+  gst_object_unref(pipeline);
+}
+
+// An element not (yet) in a bin: dropped unless released into one.
+struct DropFloating {
+  void operator()(GstElement* element) const { gst_object_unref(gst_object_ref_sink(element)); }
+};
+using LooseElement = std::unique_ptr<GstElement, DropFloating>;
+
+struct FreeGChars {
+  void operator()(gchar* text) const { g_free(text); }
+};
+using GText = std::unique_ptr<gchar, FreeGChars>;
+
+// The error that made a state change fail. The pipeline may fail the change before the error
+// message reaches the bus, so it is given a moment to arrive.
+ErrorText TakeError(BusContext& context, const std::string& fallback) {
+  std::unique_lock lock(context.mutex);
+  context.error_posted.wait_for(lock, kErrorGrace, [&context] { return context.first_error.has_value(); });
+  if (context.first_error && !context.first_error->text.empty()) return *context.first_error;
+  return {fallback, 0};
+}
+
+// Prerolls a pipeline at position 0, synchronously: what went wrong, or nothing.
+ErrorText Preroll(GstElement* pipeline, BusContext& context, const std::string& name) {
+  bool ready = false;
+  bool timed_out = false;
+  if (gst_element_set_state(pipeline, GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE) {
+    for (GstClockTime waited = 0;; waited += kPrerollStep) {
+      const GstStateChangeReturn result = gst_element_get_state(pipeline, nullptr, nullptr, kPrerollStep);
+      if (result == GST_STATE_CHANGE_SUCCESS || result == GST_STATE_CHANGE_NO_PREROLL) {
+        ready = true;
+        break;
+      }
+      if (result == GST_STATE_CHANGE_FAILURE) break;
+      {
+        const std::lock_guard lock(context.mutex);
+        if (context.first_error) break;
+      }
+      if (waited >= kPrerollTimeout) {
+        timed_out = true;
+        break;
+      }
+    }
+  }
+  if (ready) return {};
+  ErrorText failure = TakeError(context, timed_out ? "Timed out opening " + name : "Cannot play " + name);
+  // GStreamer's own words ("Resource not found.") do not say which file it was.
+  if (failure.text.find(name) == std::string::npos) failure.text = name + ": " + failure.text;
+  return failure;
+}
+
+// A prerolled playbin that found no sound in its file.
+ErrorText CheckForSound(GstElement* playbin, const std::string& name) {
+  gint audio_streams = 0;
+  g_object_get(playbin, "n-audio", &audio_streams, nullptr);
+  if (audio_streams <= 0) return {"No sound in " + name, GST_STREAM_ERROR_WRONG_TYPE};
+  return {};
+}
+
+// A playbin for sound only, playing `uri` into `sink`, which it takes.
+GstElement* MakePlaybin(const gchar* uri, LooseElement sink, const char* flags) {
+  GstElement* playbin = gst_element_factory_make("playbin", nullptr);
+  if (!playbin) throw MediaError("GStreamer's playbin is missing (gstreamer1.0-plugins-base)", 0);
+  g_object_set(playbin, "uri", uri, "audio-sink", sink.release(), nullptr);
+  // No video or subtitle branch is ever built.
+  gst_util_set_object_arg(G_OBJECT(playbin), "flags", flags);
+  return playbin;
+}
+
+// ---- Short tracks, played from memory ----------------------------------------------------------
+
+// A short track's sound, decoded once: 16-bit samples, interleaved, in the decoder's rate and
+// channels. Shared by the pipeline's source and its signal handlers.
+struct MemoryTrack {
+  GstCaps* caps = nullptr;
+  GstMemory* samples = nullptr;  // read-only; every buffer handed out is a share of it
+  guint64 frames = 0;
+  gint rate = 0;
+  gsize frame_bytes = 0;
+  guint64 chunk_frames = 0;
+  // The next frame to hand out. Read and moved on by the streaming thread; set by a seek, which
+  // runs while streaming is stopped.
+  std::atomic<guint64> next_frame{0};
+
+  MemoryTrack() = default;
+  MemoryTrack(const MemoryTrack&) = delete;
+  MemoryTrack& operator=(const MemoryTrack&) = delete;
+  ~MemoryTrack() {
+    if (samples) gst_memory_unref(samples);
+    if (caps) gst_caps_unref(caps);
+  }
+  GstClockTime TimeOf(guint64 frame) const { return gst_util_uint64_scale_int(frame, GST_SECOND, rate); }
+};
+
+MemoryTrack& TrackOf(gpointer data) { return **static_cast<std::shared_ptr<MemoryTrack>*>(data); }
+void FreeTrackHandle(gpointer data, GClosure*) { delete static_cast<std::shared_ptr<MemoryTrack>*>(data); }
+
+// The source asks for more, on its streaming thread: the next chunk, or the end.
+void OnNeedData(GstElement* source, guint, gpointer data) {
+  MemoryTrack& track = TrackOf(data);
+  const guint64 first = track.next_frame.load();
+  GstFlowReturn ignored = GST_FLOW_OK;
+  if (first >= track.frames) {
+    g_signal_emit_by_name(source, "end-of-stream", &ignored);
+    return;
+  }
+  const guint64 count = std::min(track.frames - first, track.chunk_frames);
+  track.next_frame = first + count;
+  GstBuffer* buffer = gst_buffer_new();
+  gst_buffer_append_memory(buffer, gst_memory_share(track.samples, static_cast<gssize>(first * track.frame_bytes),
+                                                    static_cast<gssize>(count * track.frame_bytes)));
+  GST_BUFFER_PTS(buffer) = track.TimeOf(first);
+  GST_BUFFER_DURATION(buffer) = track.TimeOf(first + count) - track.TimeOf(first);
+  GST_BUFFER_OFFSET(buffer) = first;
+  GST_BUFFER_OFFSET_END(buffer) = first + count;
+  g_signal_emit_by_name(source, "push-buffer", buffer, &ignored);  // takes a reference of its own
+  gst_buffer_unref(buffer);
+}
+
+// A seek, in nanoseconds: the next chunk starts at the frame there.
+gboolean OnSeekData(GstElement*, guint64 position, gpointer data) {
+  MemoryTrack& track = TrackOf(data);
+  track.next_frame = std::min(gst_util_uint64_scale_int(position, track.rate, GST_SECOND), track.frames);
+  return TRUE;
+}
+
+// Decodes what a prerolled decoder (a playbin into an appsink) plays, to its end. Nothing when
+// the sound turns out longer than a short track, changes its format on the way, fails or takes
+// too long: then the track is played from its file instead.
+std::shared_ptr<MemoryTrack> DecodeAll(GstElement* decoder, GstElement* appsink, BusContext& context) {
+  if (gst_element_set_state(decoder, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) return nullptr;
+  auto bytes = std::make_unique<std::vector<guint8>>();
+  GstCaps* caps = nullptr;
+  gint rate = 0;
+  gint channels = 0;
+  std::size_t byte_limit = 0;
+  bool good = true;
+  const gint64 deadline = g_get_monotonic_time() + static_cast<gint64>(kDecodeTimeout / GST_USECOND);
+  while (good) {
+    GstSample* sample = nullptr;
+    g_signal_emit_by_name(appsink, "try-pull-sample", kDecodeStep, &sample);
+    if (!sample) {
+      gboolean ended = FALSE;
+      g_object_get(appsink, "eos", &ended, nullptr);
+      if (ended) break;
+      const std::lock_guard lock(context.mutex);
+      good = !context.first_error && g_get_monotonic_time() < deadline;
+      continue;
+    }
+    GstCaps* sample_caps = gst_sample_get_caps(sample);
+    if (!caps) {
+      const GstStructure* format = sample_caps ? gst_caps_get_structure(sample_caps, 0) : nullptr;
+      good = format && gst_structure_get_int(format, "rate", &rate) && gst_structure_get_int(format, "channels", &channels) &&
+             rate > 0 && channels > 0;
+      if (good) {
+        caps = gst_caps_ref(sample_caps);
+        byte_limit = static_cast<std::size_t>(rate) * static_cast<std::size_t>(channels) * 2 *
+                     static_cast<std::size_t>(kShortTrackLimit / GST_SECOND);
+      }
+    } else {
+      good = sample_caps && gst_caps_is_equal(caps, sample_caps);
+    }
+    if (GstBuffer* buffer = gst_sample_get_buffer(sample); good && buffer) {
+      const gsize size = gst_buffer_get_size(buffer);
+      good = bytes->size() + size <= byte_limit;
+      if (good) {
+        const std::size_t at = bytes->size();
+        bytes->resize(at + size);
+        gst_buffer_extract(buffer, 0, bytes->data() + at, size);
+      }
+    }
+    gst_sample_unref(sample);
+  }
+  const gsize frame_bytes = static_cast<gsize>(channels) * 2;
+  if (!good || !caps || bytes->size() < frame_bytes) {
+    if (caps) gst_caps_unref(caps);
+    return nullptr;
+  }
+  auto track = std::make_shared<MemoryTrack>();
+  track->caps = caps;
+  track->rate = rate;
+  track->frame_bytes = frame_bytes;
+  track->frames = bytes->size() / frame_bytes;
+  track->chunk_frames = std::max<guint64>(1, gst_util_uint64_scale_int(kMemoryChunk, rate, GST_SECOND));
+  const gsize size = bytes->size();
+  std::vector<guint8>* owner = bytes.release();
+  track->samples = gst_memory_new_wrapped(GST_MEMORY_FLAG_READONLY, owner->data(), size, 0, size, owner,
+                                          [](gpointer data) { delete static_cast<std::vector<guint8>*>(data); });
+  return track;
+}
 
 }  // namespace
 
@@ -157,15 +376,8 @@ struct GstMediaGraph::Impl {
 
   Impl(UiThreadPoster& poster, std::string sink_description) : ui(poster), sink(std::move(sink_description)) {}
 
-  // The error that made a state change fail. The pipeline may fail the change before the error
-  // message reaches the bus, so it is given a moment to arrive.
   ErrorText TakeError(const std::string& fallback) {
-    if (context) {
-      std::unique_lock lock(context->mutex);
-      context->error_posted.wait_for(lock, kErrorGrace, [this] { return context->first_error.has_value(); });
-      if (context->first_error && !context->first_error->text.empty()) return *context->first_error;
-    }
-    return {fallback, 0};
+    return context ? zumbolo::TakeError(*context, fallback) : ErrorText{fallback, 0};
   }
 
   // Waits for the pipeline's state change to settle; false when it failed or did not settle.
@@ -179,13 +391,25 @@ struct GstMediaGraph::Impl {
     if (!pipeline) return;
     // Whatever the old pipeline has posted, or posts on its way down, is of no concern any more.
     ++ui_side->generation;
-    gst_element_set_state(pipeline, GST_STATE_NULL);
-    GstBus* bus = gst_element_get_bus(pipeline);
-    gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);  // frees the context's handle
-    gst_object_unref(bus);
-    gst_object_unref(pipeline);
+    Discard(pipeline);
     pipeline = nullptr;
     context.reset();
+  }
+
+  // The audio sink, made afresh for each track from its gst-launch description.
+  LooseElement MakeSink() {
+    GError* error = nullptr;
+    GstElement* sink_bin = gst_parse_bin_from_description(sink.c_str(), TRUE, &error);
+    if (!sink_bin) {
+      const ErrorText text = FromGError(error);
+      if (error) g_error_free(error);
+      throw MediaError("The audio sink \"" + sink + "\" cannot be made: " + text.text, text.code);
+    }
+    if (error) {  // made, but not quite as described (an unknown property, say)
+      std::fprintf(stderr, "zumbolo: audio sink \"%s\": %s\n", sink.c_str(), error->message);
+      g_error_free(error);
+    }
+    return LooseElement(sink_bin);
   }
 
   void Render(const std::filesystem::path& file) {
@@ -194,7 +418,7 @@ struct GstMediaGraph::Impl {
     if (!gst_ok) throw MediaError("GStreamer is not available to play " + name, 0);
 
     GError* error = nullptr;
-    gchar* uri = gst_filename_to_uri(name.c_str(), &error);
+    GText uri(gst_filename_to_uri(name.c_str(), &error));
     if (!uri) {
       const ErrorText text = FromGError(error);
       if (error) g_error_free(error);
@@ -204,30 +428,26 @@ struct GstMediaGraph::Impl {
     // A PulseAudio sink that provides the pipeline's clock holds back the end of stream by up to
     // 1.7 s when nothing else plays on it (a null sink, say); "pulsesink provide-clock=false"
     // ends on time.
-    GstElement* sink_bin = gst_parse_bin_from_description(sink.c_str(), TRUE, &error);
-    if (!sink_bin) {
-      g_free(uri);
-      const ErrorText text = FromGError(error);
-      if (error) g_error_free(error);
-      throw MediaError("The audio sink \"" + sink + "\" cannot be made: " + text.text, text.code);
-    }
-    if (error) {  // made, but not quite as described (an unknown property, say)
-      std::fprintf(stderr, "zumbolo: audio sink \"%s\": %s\n", sink.c_str(), error->message);
-      g_error_free(error);
-      error = nullptr;
-    }
-    GstElement* playbin = gst_element_factory_make("playbin", nullptr);
-    if (!playbin) {
-      g_free(uri);
-      gst_object_unref(gst_object_ref_sink(sink_bin));
-      throw MediaError("GStreamer's playbin is missing (gstreamer1.0-plugins-base)", 0);
-    }
-    g_object_set(playbin, "uri", uri, "audio-sink", sink_bin, nullptr);
-    g_free(uri);
-    // Sound only: no video or subtitle branch is ever built.
-    gst_util_set_object_arg(G_OBJECT(playbin), "flags", "audio+soft-volume");
+    LooseElement sink_bin = MakeSink();
 
-    pipeline = playbin;
+    std::error_code size_unknown;
+    const std::uintmax_t size = std::filesystem::file_size(file, size_unknown);
+    // A file that cannot be looked at goes through the decoder too, which says what is wrong.
+    if (size_unknown || size <= kShortTrackFileBytes) {
+      if (std::shared_ptr<MemoryTrack> track = Decode(uri.get(), name)) {
+        if (GstElement* from_memory = MakeMemoryPipeline(std::move(track), sink_bin, name)) {
+          Adopt(from_memory, name, false);
+          return;
+        }
+      }
+    }
+    PlayFromFile(uri.get(), std::move(sink_bin), name);
+  }
+
+  // Makes `new_pipeline` the graph's and prerolls it at position 0: the track is there, or the
+  // render fails and leaves no track.
+  void Adopt(GstElement* new_pipeline, const std::string& name, bool is_playbin) {
+    pipeline = new_pipeline;
     context = std::make_shared<BusContext>();
     context->ui = &ui;
     context->ui_side = ui_side;
@@ -236,47 +456,76 @@ struct GstMediaGraph::Impl {
     context->file = name;
     ui_side->epoch = context->epoch.load();
     ui_side->ended_epoch = 0;
-    GstBus* bus = gst_element_get_bus(pipeline);
-    gst_bus_set_sync_handler(bus, OnBusMessage, new std::shared_ptr<BusContext>(context), FreeContextHandle);
-    gst_object_unref(bus);
+    Attach(pipeline, context);
 
-    // Preroll at position 0, synchronously: the track is there, or the render fails.
-    const std::string fallback = "Cannot play " + name;
-    bool ready = false;
-    bool timed_out = false;
-    if (gst_element_set_state(pipeline, GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE) {
-      for (GstClockTime waited = 0;; waited += kPrerollStep) {
-        const GstStateChangeReturn result = gst_element_get_state(pipeline, nullptr, nullptr, kPrerollStep);
-        if (result == GST_STATE_CHANGE_SUCCESS || result == GST_STATE_CHANGE_NO_PREROLL) {
-          ready = true;
-          break;
-        }
-        if (result == GST_STATE_CHANGE_FAILURE) break;
-        {
-          const std::lock_guard lock(context->mutex);
-          if (context->first_error) break;
-        }
-        if (waited >= kPrerollTimeout) {
-          timed_out = true;
-          break;
-        }
-      }
-    }
-    ErrorText failure;
-    if (ready) {
-      gint audio_streams = 0;
-      g_object_get(pipeline, "n-audio", &audio_streams, nullptr);
-      if (audio_streams <= 0) failure = {"No sound in " + name, GST_STREAM_ERROR_WRONG_TYPE};
-    } else {
-      failure = TakeError(timed_out ? "Timed out opening " + name : fallback);
-      // GStreamer's own words ("Resource not found.") do not say which file it was.
-      if (failure.text.find(name) == std::string::npos) failure.text = name + ": " + failure.text;
-    }
+    ErrorText failure = Preroll(pipeline, *context, name);
+    if (failure.text.empty() && is_playbin) failure = CheckForSound(pipeline, name);
     if (!failure.text.empty()) {
       Teardown();
       throw MediaError(failure.text, failure.code);
     }
     context->prerolled = true;
+  }
+
+  void PlayFromFile(const gchar* uri, LooseElement sink_bin, const std::string& name) {
+    Adopt(MakePlaybin(uri, std::move(sink_bin), "audio+soft-volume"), name, true);
+  }
+
+  // A short track decoded whole, or nothing when it is not short (or cannot be decoded here, in
+  // which case the file is tried the ordinary way). Throws the render's error when the file is
+  // missing or has no sound.
+  std::shared_ptr<MemoryTrack> Decode(const gchar* uri, const std::string& name) {
+    GstElement* appsink = gst_element_factory_make("appsink", nullptr);
+    if (!appsink) return nullptr;
+    GstCaps* caps = gst_caps_from_string("audio/x-raw, format=(string)S16LE, layout=(string)interleaved");
+    g_object_set(appsink, "caps", caps, "sync", FALSE, nullptr);
+    gst_caps_unref(caps);
+    GstElement* decoder = MakePlaybin(uri, LooseElement(appsink), "audio");
+    auto decoding = std::make_shared<BusContext>();  // errors only: nothing goes to the UI thread
+    decoding->pipeline = decoder;
+    decoding->file = name;
+    Attach(decoder, decoding);
+
+    ErrorText failure = Preroll(decoder, *decoding, name);
+    if (failure.text.empty()) failure = CheckForSound(decoder, name);
+    if (!failure.text.empty()) {
+      Discard(decoder);
+      throw MediaError(failure.text, failure.code);
+    }
+    std::shared_ptr<MemoryTrack> track;
+    gint64 duration = -1;
+    if (!gst_element_query_duration(decoder, GST_FORMAT_TIME, &duration) || duration < 0 ||
+        static_cast<GstClockTime>(duration) <= kShortTrackLimit) {
+      track = DecodeAll(decoder, appsink, *decoding);
+    }
+    Discard(decoder);
+    return track;
+  }
+
+  // The pipeline of a short track: its sound from memory, through the converters the sink may
+  // need (they pass the sound through untouched when it needs none), into the sink, which it
+  // takes. Nothing, and the sink left where it was, when GStreamer lacks an element for it.
+  GstElement* MakeMemoryPipeline(std::shared_ptr<MemoryTrack> track, LooseElement& sink_bin, const std::string& name) {
+    LooseElement source(gst_element_factory_make("appsrc", nullptr));
+    LooseElement convert(gst_element_factory_make("audioconvert", nullptr));
+    LooseElement resample(gst_element_factory_make("audioresample", nullptr));
+    if (!source || !convert || !resample) return nullptr;
+    g_object_set(source.get(), "caps", track->caps, "format", GST_FORMAT_TIME, "duration",
+                 track->TimeOf(track->frames), nullptr);
+    gst_util_set_object_arg(G_OBJECT(source.get()), "stream-type", "seekable");
+    g_signal_connect_data(source.get(), "need-data", G_CALLBACK(OnNeedData),
+                          new std::shared_ptr<MemoryTrack>(track), FreeTrackHandle, GConnectFlags{});
+    g_signal_connect_data(source.get(), "seek-data", G_CALLBACK(OnSeekData),
+                          new std::shared_ptr<MemoryTrack>(track), FreeTrackHandle, GConnectFlags{});
+
+    GstElement* chain[] = {source.release(), convert.release(), resample.release(), sink_bin.release()};
+    GstElement* from_memory = gst_pipeline_new(nullptr);
+    for (GstElement* element : chain) gst_bin_add(GST_BIN(from_memory), element);
+    if (!gst_element_link_many(chain[0], chain[1], chain[2], chain[3], nullptr)) {
+      Discard(from_memory);
+      throw MediaError("The audio sink \"" + sink + "\" cannot play " + name, GST_STREAM_ERROR_FORMAT);
+    }
+    return from_memory;
   }
 };
 

@@ -1,6 +1,7 @@
 #pragma once
 // The media graph of the Linux program, on GStreamer: one pipeline per track, its bus messages
-// handed to the user-interface thread.
+// handed to the user-interface thread. A short track is decoded into memory when it is rendered
+// and plays from there; a longer one plays from its file.
 
 #include <memory>
 #include <string>
