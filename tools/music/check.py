@@ -137,9 +137,9 @@ def load_song(name):
     path = HERE / "songs" / f"{name}.py"
     if not path.exists():
         return None
-    spec = importlib.util.spec_from_file_location(f"songs_{name}", path)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    found = importlib.util.spec_from_file_location(f"songs_{name}", path)
+    module = importlib.util.module_from_spec(found)
+    found.loader.exec_module(module)
     return module
 
 

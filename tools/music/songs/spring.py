@@ -95,10 +95,10 @@ def melody(text):
     """[(beat offset, length, pitch or None for a rest)] of "G#5/8 G#5 F#5/16 E5 B5/4. r/8"."""
     out, at, size = [], Fraction(0), None
     for token in text.split():
-        name, _, spec = token.partition("/")
-        if spec:
-            dotted = spec.endswith(".")
-            size = LENGTHS[spec.rstrip(".")] * (Fraction(3, 2) if dotted else 1)
+        name, _, length_text = token.partition("/")
+        if length_text:
+            dotted = length_text.endswith(".")
+            size = LENGTHS[length_text.rstrip(".")] * (Fraction(3, 2) if dotted else 1)
         out.append((at, size, None if name == "r" else pitch(name)))
         at += size
     return out
