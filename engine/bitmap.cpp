@@ -37,8 +37,22 @@ Bitmap Bitmap::Filled(int width, int height, std::uint32_t colour) {
   if (width <= 0 || height <= 0) return b;
   b.width = width;
   b.height = height;
-  b.pixels.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), colour);
+  b.pixels_ = std::make_shared<std::vector<std::uint32_t>>(
+      static_cast<std::size_t>(width) * static_cast<std::size_t>(height), colour);
   return b;
+}
+
+bool Bitmap::operator==(const Bitmap& other) const {
+  if (width != other.width || height != other.height) return false;
+  if (SharesPixelsWith(other)) return true;
+  const std::span<const std::uint32_t> mine = pixels();
+  const std::span<const std::uint32_t> theirs = other.pixels();
+  return std::equal(mine.begin(), mine.end(), theirs.begin(), theirs.end());
+}
+
+std::vector<std::uint32_t>& Bitmap::MutablePixels() {
+  if (pixels_.use_count() > 1) pixels_ = std::make_shared<std::vector<std::uint32_t>>(*pixels_);
+  return *pixels_;
 }
 
 Bitmap Bitmap::Crop(int x, int y, int crop_width, int crop_height, std::uint32_t outside) const {
@@ -62,10 +76,12 @@ Bitmap Bitmap::Crop(int x, int y, int crop_width, int crop_height, std::uint32_t
 void Bitmap::DrawTransparent(const Bitmap& picture, std::uint32_t key) {
   const int w = std::min(width, picture.width);
   const int h = std::min(height, picture.height);
+  if (w <= 0 || h <= 0) return;
+  std::vector<std::uint32_t>& mine = MutablePixels();
   for (int y = 0; y < h; ++y) {
     for (int x = 0; x < w; ++x) {
       const std::uint32_t colour = picture.at(x, y);
-      if (colour != key) at(x, y) = colour;
+      if (colour != key) mine[Index(x, y)] = colour;
     }
   }
 }

@@ -143,7 +143,7 @@ TEST_P(PictureTest, DrawingStaysClearOfTheKey) {
   ASSERT_TRUE(picture.has_value());
   int drawn = 0;
   int near_key = 0;
-  for (std::uint32_t p : picture->pixels) {
+  for (std::uint32_t p : picture->pixels()) {
     if (p == row.key) continue;
     ++drawn;
     if (row.near_key(p)) ++near_key;
@@ -166,7 +166,7 @@ TEST_P(PoseSheetTest, EveryCellHoldsAFigure) {
   ASSERT_TRUE(sheet.has_value());
   for (int i = 0; i < 12; ++i) {
     const Bitmap pose = Pose(*sheet, i);
-    const auto drawn = std::count_if(pose.pixels.begin(), pose.pixels.end(),
+    const auto drawn = std::count_if(pose.pixels().begin(), pose.pixels().end(),
                                      [](std::uint32_t p) { return p != kWhite; });
     // A little figure, not a stray dot, and not a filled cell either.
     EXPECT_GT(drawn, 300) << "pose " << i;

@@ -46,7 +46,7 @@ void ExpectThe2x2(const std::optional<Bitmap>& picture) {
   ASSERT_TRUE(picture.has_value());
   EXPECT_EQ(picture->width, 2);
   EXPECT_EQ(picture->height, 2);
-  ASSERT_EQ(picture->pixels.size(), 4u);
+  ASSERT_EQ(picture->pixels().size(), 4u);
   EXPECT_EQ(picture->at(0, 0), 0xFF0000u);
   EXPECT_EQ(picture->at(1, 0), 0xFFFFFFu);
   EXPECT_EQ(picture->at(0, 1), 0x0000FFu);
@@ -70,9 +70,9 @@ void ExpectSane(const std::optional<Bitmap>& picture, std::size_t size) {
   if (!picture) return;
   EXPECT_GT(picture->width, 0);
   EXPECT_GT(picture->height, 0);
-  EXPECT_EQ(picture->pixels.size(),
+  EXPECT_EQ(picture->pixels().size(),
             static_cast<std::size_t>(picture->width) * static_cast<std::size_t>(picture->height));
-  EXPECT_LE(picture->pixels.size() * 3, size);
+  EXPECT_LE(picture->pixels().size() * 3, size);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -253,8 +253,8 @@ TEST(Bitmap, FilledHasTheSizeAndColour) {
   const Bitmap b = Bitmap::Filled(3, 2, 0x123456);
   EXPECT_EQ(b.width, 3);
   EXPECT_EQ(b.height, 2);
-  ASSERT_EQ(b.pixels.size(), 6u);
-  for (std::uint32_t p : b.pixels) EXPECT_EQ(p, 0x123456u);
+  ASSERT_EQ(b.pixels().size(), 6u);
+  for (std::uint32_t p : b.pixels()) EXPECT_EQ(p, 0x123456u);
   EXPECT_FALSE(b.empty());
   EXPECT_TRUE(Bitmap::Filled(0, 5, kWhite).empty());
   EXPECT_TRUE(Bitmap::Filled(4, 0, kWhite).empty());
@@ -312,6 +312,33 @@ TEST(Bitmap, DrawTransparentSkipsTheKeyAndClips) {
   narrow.DrawTransparent(wide, kRed);
   EXPECT_EQ(narrow.at(0, 0), 0x444444u);
   EXPECT_EQ(narrow.at(0, 1), 0x111111u);
+}
+
+TEST(Bitmap, ACopyIsChangedWithoutTheOriginal) {
+  const Bitmap original = Bitmap::Filled(2, 2, 0x111111);
+  Bitmap written = original;
+  written.at(1, 1) = 0x222222;
+  Bitmap drawn_over = original;
+  drawn_over.DrawTransparent(Bitmap::Filled(1, 1, 0x333333), kWhite);
+  for (int y = 0; y < 2; ++y) {
+    for (int x = 0; x < 2; ++x) EXPECT_EQ(original.at(x, y), 0x111111u) << x << "," << y;
+  }
+  EXPECT_EQ(written.at(1, 1), 0x222222u);
+  EXPECT_EQ(written.at(0, 0), 0x111111u);
+  EXPECT_EQ(drawn_over.at(0, 0), 0x333333u);
+  EXPECT_EQ(drawn_over.at(1, 0), 0x111111u);
+}
+
+TEST(Bitmap, EqualityComparesSizesAndColours) {
+  EXPECT_EQ(Bitmap::Filled(2, 3, 0x123456), Bitmap::Filled(2, 3, 0x123456));
+  EXPECT_NE(Bitmap::Filled(2, 3, 0x123456), Bitmap::Filled(3, 2, 0x123456));
+  EXPECT_NE(Bitmap::Filled(2, 3, 0x123456), Bitmap::Filled(2, 3, 0x123457));
+  Bitmap changed = Bitmap::Filled(2, 3, 0x123456);
+  const Bitmap before = changed;
+  EXPECT_EQ(changed, before);
+  changed.at(1, 2) = 0;
+  EXPECT_NE(changed, before);
+  EXPECT_EQ(Bitmap(), Bitmap::Filled(0, 0, kWhite));
 }
 
 }  // namespace

@@ -83,7 +83,7 @@ std::vector<std::string> ArgsWith(const ScratchDir& dir, const char* settings, s
 }
 
 bool AllWhite(const Bitmap& picture) {
-  for (std::uint32_t pixel : picture.pixels) {
+  for (std::uint32_t pixel : picture.pixels()) {
     if (pixel != kWhite) return false;
   }
   return true;

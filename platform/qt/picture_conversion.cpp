@@ -10,7 +10,7 @@ QImage ToQImage(const Bitmap& picture) {
   QImage image(picture.width, picture.height, QImage::Format_RGB32);
   for (int y = 0; y < picture.height; ++y) {
     auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-    const std::uint32_t* source = picture.pixels.data() + static_cast<std::size_t>(y) * picture.width;
+    const std::uint32_t* source = picture.pixels().data() + static_cast<std::size_t>(y) * picture.width;
     for (int x = 0; x < picture.width; ++x) line[x] = 0xFF000000u | source[x];
   }
   return image;

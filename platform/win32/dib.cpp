@@ -31,7 +31,7 @@ UniqueBitmap ToDib(const Bitmap& picture) {
   UniqueBitmap dib(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
   if (!dib || !bits) return {};
   // 0x00RRGGBB in memory is blue, green, red, 0: the layout of a 32-bit DIB.
-  std::memcpy(bits, picture.pixels.data(), picture.pixels.size() * sizeof(std::uint32_t));
+  std::memcpy(bits, picture.pixels().data(), picture.pixels().size() * sizeof(std::uint32_t));
   return dib;
 }
 
