@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWindow>
+#include <algorithm>
 
 #include "platform/qt/key_codes.h"
 #include "platform/qt/picture_conversion.h"
@@ -17,6 +18,8 @@ namespace {
 
 // How many pictures the window keeps: the poses of one colour set and then some.
 constexpr std::size_t kKeptLooks = 32;
+// How many window shapes it keeps: one for each pose of a spin, and those of a show's moves.
+constexpr std::size_t kKeptWindowShapes = 24;
 
 }  // namespace
 
@@ -35,34 +38,68 @@ FigureWindow::FigureWindow()
 
 std::shared_ptr<FigureWindow::Look> FigureWindow::LookFor(const Bitmap& picture) {
   ++use_clock_;
-  for (const std::shared_ptr<Look>& look : looks_) {
-    if (look->picture == picture) {
-      look->last_used = use_clock_;
-      return look;
-    }
+  // A pose comes back as the very pixels it came with before; only a new picture (a pose with
+  // the sparkle over it) needs its colours compared.
+  const auto same_pixels = [&](const std::shared_ptr<Look>& look) {
+    return look->picture.SharesPixelsWith(picture);
+  };
+  const auto same_colours = [&](const std::shared_ptr<Look>& look) {
+    return look->picture == picture;
+  };
+  auto found = std::find_if(looks_.begin(), looks_.end(), same_pixels);
+  if (found == looks_.end()) found = std::find_if(looks_.begin(), looks_.end(), same_colours);
+  if (found != looks_.end()) {
+    (*found)->last_used = use_clock_;
+    return *found;
   }
   if (looks_.size() >= kKeptLooks) {
     // The one unused the longest goes, unless a box still shows it.
     auto oldest = looks_.end();
     for (auto it = looks_.begin(); it != looks_.end(); ++it) {
-      if (it->use_count() == 1 && (oldest == looks_.end() || (*it)->last_used < (*oldest)->last_used)) oldest = it;
+      if (it->use_count() > 1) continue;
+      if (oldest == looks_.end() || (*it)->last_used < (*oldest)->last_used) oldest = it;
     }
     if (oldest != looks_.end()) looks_.erase(oldest);
   }
   auto look = std::make_shared<Look>();
   look->picture = picture;
   look->image = ToQImage(picture);
+  look->id = ++looks_made_;
   look->last_used = use_clock_;
   looks_.push_back(look);
   return look;
 }
 
-const QRegion& FigureWindow::ShapeOf(Look& look) {
+const RowShape& FigureWindow::ShapeOf(Look& look) {
   if (look.shape_size != size_) {
-    look.shape = OpaqueRegion(ScaledForScreen(look.image, size_, size_, 1.0), kWhite);
+    const QImage at_size = ScaledForScreen(look.image, size_, size_, 1.0);
+    look.shape = RowsOf(OpaqueRegion(at_size, kWhite), size_);
     look.shape_size = size_;
   }
   return look.shape;
+}
+
+const QRegion& FigureWindow::WindowShapeNow() {
+  ++use_clock_;
+  const std::array<std::uint64_t, 3> looks{boxes_[0].look->id, boxes_[1].look->id,
+                                           boxes_[2].look->id};
+  for (WindowShape& shape : window_shapes_) {
+    if (shape.looks == looks && shape.size == size_) {
+      shape.last_used = use_clock_;
+      return shape.region;
+    }
+  }
+  SideBySide({&ShapeOf(*boxes_[0].look), &ShapeOf(*boxes_[1].look), &ShapeOf(*boxes_[2].look)},
+             size_, composed_);
+  QRegion region = RegionOf(composed_);
+  if (region.isEmpty()) region = NothingVisible();
+  if (window_shapes_.size() >= kKeptWindowShapes) {
+    window_shapes_.erase(std::min_element(
+        window_shapes_.begin(), window_shapes_.end(),
+        [](const WindowShape& a, const WindowShape& b) { return a.last_used < b.last_used; }));
+  }
+  window_shapes_.push_back({looks, size_, std::move(region), use_clock_});
+  return window_shapes_.back().region;
 }
 
 void FigureWindow::SetFigureSize(int pixels) {
@@ -105,9 +142,7 @@ void FigureWindow::Apply() {
     changed += QRect(i * size_, 0, size_, size_);
   }
   if (changed.isEmpty() && shape_set_) return;
-  QRegion shape;
-  for (int i = 0; i < 3; ++i) shape += ShapeOf(*boxes_[i].look).translated(i * size_, 0);
-  if (shape.isEmpty()) shape = NothingVisible();
+  const QRegion& shape = WindowShapeNow();
   if (!shape_set_ || shape != shape_) {
     shape_ = shape;
     shape_set_ = true;

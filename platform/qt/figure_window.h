@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "engine/bitmap.h"
+#include "platform/qt/figure_shape.h"
 
 namespace zumbolo {
 
@@ -52,8 +53,17 @@ class FigureWindow final : public QWidget {
     QImage scaled;      // at scaled_size in device pixels for scaled_dpr; null until needed
     int scaled_size = 0;
     qreal scaled_dpr = 0;
-    QRegion shape;      // the non-white pixels at shape_size, in the box's coordinates
+    RowShape shape;     // the non-white pixels at shape_size, in the box's coordinates
     int shape_size = 0;  // 0: no shape made yet
+    std::uint64_t id = 0;  // never the same for two looks, as an address could be
+    std::uint64_t last_used = 0;
+  };
+  // The window's shape for three looks side by side, kept too: in a spin the three boxes show
+  // the same pose, so the same dozen shapes come back again and again.
+  struct WindowShape {
+    std::array<std::uint64_t, 3> looks{};  // the boxes' looks, by id
+    int size = 0;
+    QRegion region;
     std::uint64_t last_used = 0;
   };
   struct Box {
@@ -62,7 +72,8 @@ class FigureWindow final : public QWidget {
   };
 
   std::shared_ptr<Look> LookFor(const Bitmap& picture);
-  const QRegion& ShapeOf(Look& look);
+  const RowShape& ShapeOf(Look& look);
+  const QRegion& WindowShapeNow();
   // Changes are gathered and put on screen once the current handler has returned: the shape
   // once for all three boxes, then the repaint of the boxes that changed.
   void ScheduleApply();
@@ -73,8 +84,11 @@ class FigureWindow final : public QWidget {
   int size_ = 64;
   std::array<Box, 3> boxes_;
   std::vector<std::shared_ptr<Look>> looks_;  // the pictures seen lately, the boxes' among them
+  std::vector<WindowShape> window_shapes_;  // those seen lately
   std::uint64_t use_clock_ = 0;
-  QRegion shape_;  // the window's shape now
+  std::uint64_t looks_made_ = 0;
+  RowShape composed_;  // memory for putting a window shape together
+  QRegion shape_;      // the window's shape now
   bool shape_set_ = false;
   bool apply_scheduled_ = false;
   bool painted_ = false;
