@@ -152,8 +152,13 @@ void FigureWindow::Apply() {
     winId();  // the native window, made now if the window has not been shown yet
     windowHandle()->setMask(shape_);
   }
-  // Only the boxes that show something new are painted again.
-  update(changed);
+  // Only the boxes that show something new are painted again, now rather than at the next turn
+  // of the event loop: Apply already runs after the engine's changes.
+  if (isVisible()) {
+    repaint(changed);
+  } else {
+    update(changed);
+  }
 }
 
 const QImage& FigureWindow::ScaledPicture(int index) {
