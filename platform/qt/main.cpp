@@ -29,7 +29,7 @@
 #include "platform/qt/qt_ui_timer.h"
 #include "platform/qt/single_instance.h"
 #include "platform/qt/termination_signals.h"
-#include "platform/qt/trace_file.h"
+#include "platform/common/trace_file.h"
 
 namespace zumbolo {
 namespace {

@@ -25,7 +25,7 @@
 #include "platform/win32/private_profile_store.h"
 #include "platform/win32/single_instance.h"
 #include "platform/win32/text.h"
-#include "platform/win32/trace_file.h"
+#include "platform/common/trace_file.h"
 #include "platform/win32/win32_shell.h"
 #include "platform/win32/win32_stage.h"
 #include "platform/win32/window_timer.h"

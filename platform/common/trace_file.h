@@ -1,10 +1,11 @@
 #pragma once
-// The trace file of $ZUMBOLO_TRACE: the engine's trace lines, each as "<ms since start> <line>",
-// written and flushed one by one so that a test can follow the program as it runs.
+// The trace file that $ZUMBOLO_TRACE names: the engine's trace lines, each as
+// "<ms since start> <line>" in UTF-8, written and flushed one by one so that a test can follow
+// the program as it runs.
 
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <string_view>
 
@@ -14,15 +15,14 @@ class TraceFile {
  public:
   // Opens (and empties) `path`; `start` is the moment the program started.
   TraceFile(const std::filesystem::path& path, std::chrono::steady_clock::time_point start);
-  ~TraceFile();
   TraceFile(const TraceFile&) = delete;
   TraceFile& operator=(const TraceFile&) = delete;
 
-  bool is_open() const { return file_ != nullptr; }
+  bool is_open() const { return file_.is_open(); }
   void Write(std::string_view line);
 
  private:
-  std::FILE* file_ = nullptr;
+  std::ofstream file_;
   std::chrono::steady_clock::time_point start_;
   std::mutex mutex_;
 };
