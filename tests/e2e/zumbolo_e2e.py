@@ -29,6 +29,7 @@ sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, HERE)
 
 import xshot  # noqa: E402
+from trace_reader import Trace  # noqa: E402
 from desktop_session import (DesktopSession, DesktopError, ROOT_COLOUR, NULL_SINK,  # noqa: E402
                              wait_until, _die_with_parent)
 
@@ -201,67 +202,6 @@ def monitor_level(desk, seconds=1.0):
 
 
 # -- the program under test ------------------------------------------------------------------------
-
-class Trace:
-    """The program's trace file: lines "MS WORD ARGS", read again on every look."""
-
-    LINE = re.compile(r"^(\d+) (.*)$")
-
-    def __init__(self, path):
-        self.path = path
-
-    def lines(self):
-        try:
-            with open(self.path, encoding="utf-8", errors="replace") as f:
-                text = f.read()
-        except FileNotFoundError:
-            return []
-        out = []
-        for line in text.split("\n")[:-1]:  # only whole lines
-            m = self.LINE.match(line)
-            if m:
-                out.append((int(m.group(1)), m.group(2)))
-        return out
-
-    def find(self, pattern, start=0):
-        """Index of the first line at or after `start` whose "WORD ARGS" matches `pattern`
-        (a regular expression, matched as a whole), or None."""
-        rx = re.compile(pattern)
-        for i, (_, text) in enumerate(self.lines()[start:], start):
-            if rx.fullmatch(text):
-                return i
-        return None
-
-    def find_all(self, pattern, start=0):
-        """Indexes of all lines at or after `start` that match `pattern`."""
-        rx = re.compile(pattern)
-        return [i for i, (_, text) in enumerate(self.lines()[start:], start) if rx.fullmatch(text)]
-
-    def wait_for(self, pattern, timeout, start=0):
-        """Waits for a line as find() finds it and returns its index; on time-out the error shows
-        the trace from `start` on."""
-        found = []
-
-        def probe():
-            i = self.find(pattern, start)
-            if i is not None:
-                found.append(i)
-            return i is not None
-        try:
-            wait_until(probe, timeout, f"trace line /{pattern}/")
-        except DesktopError as error:
-            raise DesktopError(f"{error}\n{self.tail(start)}") from None
-        return found[-1]
-
-    def at(self, index):
-        return self.lines()[index]
-
-    def tail(self, start=0, count=25):
-        lines = self.lines()
-        shown = lines[max(start, len(lines) - count):]
-        return (f"trace ({len(lines)} lines, from line {max(start, len(lines) - count)}):\n"
-                + "\n".join(f"  {ms} {text}" for ms, text in shown))
-
 
 class Zumbolo:
     """One run of the program in a desktop session."""

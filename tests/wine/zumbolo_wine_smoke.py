@@ -41,6 +41,7 @@ sys.path.insert(0, HERE)
 sys.path.insert(0, os.path.join(SOURCE_DIR, "tests", "e2e"))
 
 import xshot  # noqa: E402
+from trace_reader import Trace  # noqa: E402
 from desktop_session import DesktopSession, DesktopError, ROOT_COLOUR, wait_until  # noqa: E402
 from wine_env import WinePrefix, missing_wine, skip_or_fail, windows_path  # noqa: E402
 
@@ -134,53 +135,6 @@ def short_track(name, frames):
     if len(found) < frames:
         raise ValueError(f"{name} has only {len(found)} frames")
     return data[found[0][0]:found[-1][0] + found[-1][1]], frames * 1152 / 44100
-
-
-# -- the program's trace -----------------------------------------------------------------------
-
-class Trace:
-    """The trace file: lines "MS WORD ARGS", read again on every look."""
-
-    LINE = re.compile(r"^(\d+) (.*)$")
-
-    def __init__(self, path):
-        self.path = path
-
-    def lines(self):
-        try:
-            with open(self.path, encoding="utf-8", errors="replace") as f:
-                text = f.read()
-        except FileNotFoundError:
-            return []
-        return [(int(m.group(1)), m.group(2)) for m in map(self.LINE.match, text.split("\n")[:-1]) if m]
-
-    def find_all(self, pattern, start=0):
-        rx = re.compile(pattern)
-        return [i for i, (_, text) in enumerate(self.lines()[start:], start) if rx.fullmatch(text)]
-
-    def find(self, pattern, start=0):
-        found = self.find_all(pattern, start)
-        return found[0] if found else None
-
-    def wait_for(self, pattern, timeout, start=0):
-        """The index of the first line at or after `start` that matches `pattern` as a whole."""
-        try:
-            return wait_until(lambda: self.find(pattern, start), timeout, f"trace line /{pattern}/",
-                              interval=0.1)
-        except DesktopError as error:
-            raise DesktopError(f"{error}\n{self.tail(start)}") from None
-
-    def ms(self, index):
-        return self.lines()[index][0]
-
-    def text(self, index):
-        return self.lines()[index][1]
-
-    def tail(self, start=0, count=30):
-        lines = self.lines()
-        first = max(start, len(lines) - count)
-        return (f"trace ({len(lines)} lines, from line {first}):\n"
-                + "\n".join(f"  {ms} {text}" for ms, text in lines[first:]))
 
 
 # -- the checks --------------------------------------------------------------------------------
