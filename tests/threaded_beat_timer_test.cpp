@@ -192,6 +192,38 @@ TEST_F(ThreadedBeatTimerTest, AnOverrunBeatLosesTheNextOneWhichStillRunsLateBefo
   EXPECT_EQ(seen[1].beat, 2u);
 }
 
+TEST_F(ThreadedBeatTimerTest, ABeatTakenAfterItsTimeOutButBeforeTheNextDeadlineIsLostAllTheSame) {
+  RecordBeatTimes();
+  sink.on_timed_out = [&] { timer.Kill(); };
+  ASSERT_TRUE(timer.Start(300, 20, sink));
+  // The loop is not running when the first beat is posted, and gets to it well past the
+  // hand-over's 20 ms but long before the second deadline, at 600 ms.
+  ASSERT_TRUE(WaitWithoutLoop([&] { return poster.posts >= 1; }));
+  std::this_thread::sleep_for(120ms);
+  ASSERT_TRUE(RunUntil([&] { return sink.noticed(); }));
+  RunFor(700ms);  // past two more deadlines
+
+  EXPECT_EQ(sink.events, (Events{"timed out", "beat", "notice"}));
+  EXPECT_EQ(poster.posts, 2);  // the beat and the notice, nothing after them
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_TRUE(seen[0].late);
+}
+
+TEST_F(ThreadedBeatTimerTest, ABeatTakenJustBeforeItsTimeOutLetsTheClockGoOn) {
+  RecordBeatTimes();
+  ASSERT_TRUE(timer.Start(100, 90, sink));
+  ASSERT_TRUE(WaitWithoutLoop([&] { return poster.posts >= 1; }));
+  std::this_thread::sleep_for(30ms);  // well inside the hand-over's 90 ms
+  ASSERT_TRUE(RunUntil([&] { return sink.beats() >= 3; }));
+  timer.Kill();
+  RunFor(200ms);
+
+  EXPECT_EQ(sink.events, Events(3, "beat"));
+  ASSERT_EQ(seen.size(), 3u);
+  EXPECT_EQ(seen[1].beat, 2u);
+  EXPECT_FALSE(seen[0].late);
+}
+
 TEST_F(ThreadedBeatTimerTest, TheOwnerCanStartTheClockAgainFromTheLostBeatNotice) {
   sink.on_beat = [&](int beat) {
     if (beat == 1) {

@@ -33,6 +33,10 @@ struct ThreadedBeatTimer::Run {
   std::atomic<bool> killed{false};  // set under the mutex, so the thread cannot miss it
   std::atomic<HandOverState> state{HandOverState::kTaken};
   std::atomic<bool> finished{false};  // the thread has nothing more to do and can be joined
+  // Set under the mutex while the thread waits for a hand-over to be taken. Read without it, after
+  // the state has moved: either the reader sees it set, or the thread sees the state moved.
+  std::atomic<bool> answer_awaited{false};
+  UiThreadPoster* poster = nullptr;
 };
 
 ThreadedBeatTimer::ThreadedBeatTimer(UiThreadPoster& poster)
@@ -57,10 +61,11 @@ bool ThreadedBeatTimer::Start(std::uint32_t interval_ms, std::uint32_t hand_over
   run->sink = &sink;
   run->observer = observer_;
   run->alive = alive_;
+  run->poster = &poster_;
   run->start = Clock::now();
   workers_.reserve(workers_.size() + 1);  // so that nothing can throw once the thread runs
   try {
-    workers_.push_back({std::thread(&ThreadedBeatTimer::Loop, run, std::ref(poster_)), run});
+    workers_.push_back({std::thread(&ThreadedBeatTimer::Loop, run), run});
   } catch (const std::system_error&) {
     return false;
   }
@@ -88,10 +93,12 @@ void ThreadedBeatTimer::JoinFinished() {
   });
 }
 
-void ThreadedBeatTimer::Loop(const std::shared_ptr<Run>& run, UiThreadPoster& poster) {
+void ThreadedBeatTimer::Loop(const std::shared_ptr<Run>& run) {
   const auto killed = [&run] { return run->killed.load(); };
   const auto answered = [&run] { return run->killed || run->state != HandOverState::kPending; };
   std::int64_t beat = 0;
+  bool in_flight = false;  // a beat has been posted and its hand-over not yet judged here
+  Clock::time_point posted;
   std::unique_lock lock(run->mutex);
   for (;;) {
     ++beat;
@@ -105,25 +112,44 @@ void ThreadedBeatTimer::Loop(const std::shared_ptr<Run>& run, UiThreadPoster& po
     }
     if (run->wake.wait_until(lock, due, killed)) break;
 
+    if (in_flight) {
+      // The last hand-over is judged now, at the next deadline, rather than at its time-out: the
+      // user-interface thread judges the ones it takes itself, so this thread wakes once a beat.
+      if (run->state == HandOverState::kPending && Clock::now() - posted < run->hand_over) {
+        // A time-out longer than the period: wait for the hand-over to be taken, and then for
+        // the next deadline still to come.
+        run->answer_awaited = true;
+        const bool taken = run->wake.wait_until(lock, posted + run->hand_over, answered);
+        run->answer_awaited = false;
+        if (run->killed) break;
+        if (taken && run->state == HandOverState::kTaken) {
+          in_flight = false;
+          --beat;
+          continue;
+        }
+      }
+      // Kill holds the mutex to set its flag, so it cannot come in between.
+      HandOverState expected = HandOverState::kPending;
+      if (run->state.compare_exchange_strong(expected, HandOverState::kLost)) {
+        // Not taken in time. The notice goes behind the late beat; the clock has stopped itself.
+        run->poster->Post([run] {
+          if (run->alive->load()) run->sink->DeliverLostNotice();
+        });
+        break;
+      }
+      // Taken late: the user-interface thread has posted the notice itself.
+      if (expected == HandOverState::kLost) break;
+      in_flight = false;
+    }
+
     // Posted with the mutex held, so that once Kill has returned no beat is posted any more.
     // Posting never waits for the user-interface thread.
     run->state = HandOverState::kPending;
-    const Clock::time_point posted = Clock::now();
-    poster.Post([run, times = BeatTimes{static_cast<std::uint64_t>(beat), due, posted, {}, false}] {
+    posted = Clock::now();
+    in_flight = true;
+    run->poster->Post([run, times = BeatTimes{static_cast<std::uint64_t>(beat), due, posted, {}, false}] {
       HandOver(run, times);
     });
-    if (run->wake.wait_until(lock, posted + run->hand_over, answered)) {
-      if (run->killed) break;
-      continue;
-    }
-    // Not taken in time. Kill holds the mutex to set its flag, so it cannot come in between.
-    HandOverState expected = HandOverState::kPending;
-    if (!run->state.compare_exchange_strong(expected, HandOverState::kLost)) continue;  // just in time
-    // The notice goes behind the late beat; the clock has stopped itself.
-    poster.Post([run] {
-      if (run->alive->load()) run->sink->DeliverLostNotice();
-    });
-    break;
   }
   run->finished = true;
 }
@@ -131,14 +157,24 @@ void ThreadedBeatTimer::Loop(const std::shared_ptr<Run>& run, UiThreadPoster& po
 void ThreadedBeatTimer::HandOver(const std::shared_ptr<Run>& run, const BeatTimes& times) {
   if (!run->alive->load()) return;
   // Taken first, run afterwards: a beat that starts in time is delivered however long it runs.
+  // One taken after its time-out is lost, whether or not the timer thread has seen it yet.
+  const bool before_time_out = Clock::now() - times.posted <= run->hand_over;
   HandOverState expected = HandOverState::kPending;
-  const bool in_time = run->state.compare_exchange_strong(expected, HandOverState::kTaken);
+  const bool judged_here = run->state.compare_exchange_strong(
+      expected, before_time_out ? HandOverState::kTaken : HandOverState::kLost);
+  if (!judged_here && expected != HandOverState::kLost) return;
+  const bool in_time = judged_here && before_time_out;
+  if (judged_here) {
+    // Only a timer thread waiting for this answer (a time-out longer than the period) is woken.
+    // The mutex is not touched otherwise: the timer thread still holds it just after posting.
+    if (run->answer_awaited) {
+      { const std::lock_guard lock(run->mutex); }
+      run->wake.notify_one();
+    }
+  }
   if (in_time) {
-    { const std::lock_guard lock(run->mutex); }  // the thread is either waiting or sees the state
-    run->wake.notify_one();
     if (run->killed) return;  // the clock was killed before this beat came through
   } else {
-    if (expected != HandOverState::kLost) return;
     run->sink->HandOverTimedOut();
     if (!run->alive->load()) return;
   }
@@ -149,6 +185,12 @@ void ThreadedBeatTimer::HandOver(const std::shared_ptr<Run>& run, const BeatTime
     run->observer(seen);
   }
   run->sink->TakeBeat();
+  if (judged_here && !in_time && run->alive->load()) {
+    // Found late here: the notice goes behind this beat, as the timer thread would have sent it.
+    run->poster->Post([run] {
+      if (run->alive->load()) run->sink->DeliverLostNotice();
+    });
+  }
 }
 
 }  // namespace zumbolo

@@ -8,10 +8,14 @@
 // handing over the missed ones in a burst. The hand-over is posted to the user-interface thread,
 // which marks it taken as the first thing it does and then runs the beat; a beat that was
 // started in time counts as delivered however long it runs. A hand-over not taken within its
-// time-out is lost: the thread stops, and posts the lost-beat notice behind the late beat. When
-// the user-interface thread finally gets to the late beat it calls HandOverTimedOut and then
-// TakeBeat, and after that the notice calls DeliverLostNotice, even when the clock was killed or
-// restarted meanwhile.
+// time-out is lost: whichever thread finds it so first stops the clock. The user-interface thread
+// finds it when it gets to the late beat after the time-out: it calls HandOverTimedOut and then
+// TakeBeat, and posts the lost-beat notice behind the beat. The timer thread finds it at the
+// next deadline, when the beat has not been taken yet: it stops, and posts the notice behind the
+// late beat, which then calls HandOverTimedOut and TakeBeat. Either way the notice calls
+// DeliverLostNotice afterwards, even when the clock was killed or restarted meanwhile. So the
+// timer thread wakes once a beat; it waits for the user-interface thread only when a hand-over's
+// time-out is longer than the period.
 //
 // The timer thread waits for the user-interface thread only in that bounded hand-over, and it
 // stops waiting at once when the clock is killed. Kill and Start take the thread's lock for a
@@ -68,7 +72,7 @@ class ThreadedBeatTimer : public BeatTimer {
     std::thread thread;
     std::shared_ptr<Run> run;
   };
-  static void Loop(const std::shared_ptr<Run>& run, UiThreadPoster& poster);
+  static void Loop(const std::shared_ptr<Run>& run);
   static void HandOver(const std::shared_ptr<Run>& run, const BeatTimes& times);
   void JoinFinished();
 
