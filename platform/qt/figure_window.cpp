@@ -79,14 +79,14 @@ const RowShape& FigureWindow::ShapeOf(Look& look) {
   return look.shape;
 }
 
-const QRegion& FigureWindow::WindowShapeNow() {
+FigureWindow::WindowShape& FigureWindow::WindowShapeNow() {
   ++use_clock_;
   const std::array<std::uint64_t, 3> looks{boxes_[0].look->id, boxes_[1].look->id,
                                            boxes_[2].look->id};
   for (WindowShape& shape : window_shapes_) {
     if (shape.looks == looks && shape.size == size_) {
       shape.last_used = use_clock_;
-      return shape.region;
+      return shape;
     }
   }
   SideBySide({&ShapeOf(*boxes_[0].look), &ShapeOf(*boxes_[1].look), &ShapeOf(*boxes_[2].look)},
@@ -98,8 +98,30 @@ const QRegion& FigureWindow::WindowShapeNow() {
         window_shapes_.begin(), window_shapes_.end(),
         [](const WindowShape& a, const WindowShape& b) { return a.last_used < b.last_used; }));
   }
-  window_shapes_.push_back({looks, size_, std::move(region), use_clock_});
-  return window_shapes_.back().region;
+  window_shapes_.push_back({looks, size_, std::move(region), {}, 0, use_clock_});
+  return window_shapes_.back();
+}
+
+const ServerPicture& FigureWindow::PictureOf(WindowShape& shape) {
+  const qreal dpr = devicePixelRatioF();
+  if (shape.picture && shape.picture_dpr == dpr) return shape.picture;
+  const std::array<const QImage*, 3> pictures{&ScaledPicture(0), &ScaledPicture(1), &ScaledPicture(2)};
+  const int box = pictures[0]->width();
+  const int height = pictures[0]->height();
+  QImage side_by_side(3 * box, height, QImage::Format_RGB32);
+  side_by_side.fill(Qt::white);
+  for (int i = 0; i < 3; ++i) {
+    const QImage& picture = *pictures[i];
+    const int width = std::min(picture.width(), box);
+    const int rows = std::min(picture.height(), height);
+    for (int y = 0; y < rows; ++y) {
+      std::copy_n(reinterpret_cast<const QRgb*>(picture.constScanLine(y)), width,
+                  reinterpret_cast<QRgb*>(side_by_side.scanLine(y)) + i * box);
+    }
+  }
+  shape.picture = server_->Upload(side_by_side);
+  shape.picture_dpr = dpr;
+  return shape.picture;
 }
 
 void FigureWindow::SetFigureSize(int pixels) {
@@ -124,6 +146,8 @@ void FigureWindow::ShowFirstTime() {
   SkipTaskbarAndPager(*this);
   RenameClientLeader(*this, "zumbolo group leader");
   show();
+  // The server draws the figures from the background as it maps the window.
+  if (server_) NoteFirstPaint();
 }
 
 void FigureWindow::ScheduleApply() {
@@ -142,15 +166,29 @@ void FigureWindow::Apply() {
     changed += QRect(i * size_, 0, size_, size_);
   }
   if (changed.isEmpty() && shape_set_) return;
-  const QRegion& shape = WindowShapeNow();
-  if (!shape_set_ || shape != shape_) {
-    shape_ = shape;
+  winId();  // the native window, made now if the window has not been shown yet
+  if (!server_tried_) {
+    server_tried_ = true;
+    server_ = ServerPictures::For(*this);
+    if (server_) server_->StopExposeEvents();
+  }
+  WindowShape& now = WindowShapeNow();
+  if (!shape_set_ || now.region != shape_) {
+    shape_ = now.region;
     shape_set_ = true;
     // The shape goes to the native window, not to the widget: X cuts the white away on screen
     // and for the pointer all the same, while Qt, not knowing of it, paints and flushes each box
     // as one rectangle instead of the shape's hundred or so.
-    winId();  // the native window, made now if the window has not been shown yet
     windowHandle()->setMask(shape_);
+  }
+  if (server_) {
+    const ServerPicture& picture = PictureOf(now);
+    if (picture.pixmap() != shown_pixmap_) {
+      shown_pixmap_ = picture.pixmap();
+      server_->ShowAsBackground(picture);
+    }
+    if (isVisible()) NoteFirstPaint();
+    return;
   }
   // Only the boxes that show something new are painted again, now rather than at the next turn
   // of the event loop: Apply already runs after the engine's changes.
@@ -159,6 +197,12 @@ void FigureWindow::Apply() {
   } else {
     update(changed);
   }
+}
+
+void FigureWindow::NoteFirstPaint() {
+  if (painted_) return;
+  painted_ = true;
+  if (handlers_.first_paint) handlers_.first_paint();
 }
 
 const QImage& FigureWindow::ScaledPicture(int index) {
@@ -180,10 +224,7 @@ void FigureWindow::paintEvent(QPaintEvent* event) {
       if (event->region().intersects(target)) painter.drawImage(target.topLeft(), ScaledPicture(i));
     }
   }
-  if (!painted_) {
-    painted_ = true;
-    if (handlers_.first_paint) handlers_.first_paint();
-  }
+  NoteFirstPaint();
 }
 
 void FigureWindow::keyPressEvent(QKeyEvent* event) {

@@ -15,6 +15,7 @@
 
 #include "engine/bitmap.h"
 #include "platform/qt/figure_shape.h"
+#include "platform/qt/server_picture.h"
 
 namespace zumbolo {
 
@@ -58,12 +59,14 @@ class FigureWindow final : public QWidget {
     std::uint64_t id = 0;  // never the same for two looks, as an address could be
     std::uint64_t last_used = 0;
   };
-  // The window's shape for three looks side by side, kept too: in a spin the three boxes show
-  // the same pose, so the same dozen shapes come back again and again.
+  // The window's shape and picture for three looks side by side, kept too: in a spin the three
+  // boxes show the same pose, so the same dozen come back again and again.
   struct WindowShape {
     std::array<std::uint64_t, 3> looks{};  // the boxes' looks, by id
     int size = 0;
     QRegion region;
+    ServerPicture picture;  // the three pictures in the server at picture_dpr; none until needed
+    qreal picture_dpr = 0;
     std::uint64_t last_used = 0;
   };
   struct Box {
@@ -73,11 +76,14 @@ class FigureWindow final : public QWidget {
 
   std::shared_ptr<Look> LookFor(const Bitmap& picture);
   const RowShape& ShapeOf(Look& look);
-  const QRegion& WindowShapeNow();
+  WindowShape& WindowShapeNow();
+  // The window's picture in the server for `shape`, made now if need be.
+  const ServerPicture& PictureOf(WindowShape& shape);
   // Changes are gathered and put on screen once the current handler has returned: the shape
   // once for all three boxes, then the repaint of the boxes that changed.
   void ScheduleApply();
   void Apply();
+  void NoteFirstPaint();
   const QImage& ScaledPicture(int index);
 
   Handlers handlers_;
@@ -92,6 +98,9 @@ class FigureWindow final : public QWidget {
   bool shape_set_ = false;
   bool apply_scheduled_ = false;
   bool painted_ = false;
+  std::unique_ptr<ServerPictures> server_;  // none: Qt paints the window
+  bool server_tried_ = false;
+  std::uint32_t shown_pixmap_ = 0;  // the background now
 };
 
 }  // namespace zumbolo

@@ -437,6 +437,53 @@ class PlacementAndLook(E2ECase):
         state = self.desk.net_wm_state(main.id)
         self.assertIn("_NET_WM_STATE_SKIP_TASKBAR", state, f"_NET_WM_STATE is {state}")
 
+    def test_figures_come_back_after_an_expose_while_the_program_sleeps(self):
+        wa = self.desk.workarea()
+        run = self.program()
+        main = run.wait_main_window()
+        hx, hy = home_of(wa)
+        rect = (hx, hy, 192, 64)
+        seen = []
+
+        def cells(want_all):
+            img = self.desk.screenshot()
+            found = figure_cells(img, rect)
+            seen.append((img, found))
+            drawn = [pose is not None for pose, _ in found]
+            return all(drawn) if want_all else not any(drawn)
+        wait_until(lambda: cells(True), 10, "the three figures drawn", interval=0.2)
+
+        # A window the window manager does not stack (override-redirect) goes over the figures.
+        other = self.desk.spawn("xmessage", ["xmessage", "-geometry", f"300x140+{hx - 60}+{hy - 50}",
+                                             "a window over the figures"])
+        msg = wait_until(lambda: self.desk.search("--onlyvisible", "--pid", str(other.pid))
+                         or self.desk.search("--onlyvisible", "--name", "^xmessage$"), 10, "xmessage")[0]
+        self.desk.xdotool("set_window", "--overrideredirect", "1", str(msg))
+        self.desk.xdotool("windowunmap", "--sync", str(msg))
+        self.desk.xdotool("windowmap", "--sync", str(msg))
+        self.desk.xdotool("windowmove", "--sync", str(msg), str(hx - 60), str(hy - 50))
+        try:
+            wait_until(lambda: cells(False), 5, "the figures covered", interval=0.2)
+        except DesktopError:
+            xshot.write_png(seen[-1][0], os.path.join(self.artifacts, "not_covered.png"))
+            self.fail(f"the override-redirect window does not cover the figures: {seen[-1][1]}")
+
+        # The program cannot paint while stopped: what the uncovered window shows, the X server
+        # draws by itself.
+        os.kill(run.proc.pid, signal.SIGSTOP)
+        try:
+            self.desk.xdotool("windowunmap", "--sync", str(msg))
+            try:
+                wait_until(lambda: cells(True), 5, "the figures drawn again", interval=0.2)
+            except DesktopError:
+                xshot.write_png(seen[-1][0], os.path.join(self.artifacts, "after_expose.png"))
+                self.fail("with the program stopped, the exposed window shows no figures: "
+                          + "; ".join(f"figure {i + 1}: {len(bad)} pixels differ"
+                                      for i, (pose, bad) in enumerate(seen[-1][1]) if pose is None))
+        finally:
+            os.kill(run.proc.pid, signal.SIGCONT)
+        xshot.write_png(seen[-1][0], os.path.join(self.artifacts, "after_expose.png"))
+
     def test_mini_mode_window(self):
         run = self.program(["/m"])
         main = run.wait_main_window()

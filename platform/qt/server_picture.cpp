@@ -1,0 +1,121 @@
+#include "platform/qt/server_picture.h"
+
+#include <xcb/xcb.h>
+
+#include <QGuiApplication>
+#include <algorithm>
+#include <bit>
+#include <cstdlib>
+#include <utility>
+
+namespace zumbolo {
+
+namespace {
+
+xcb_connection_t* Connection() {
+  const auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+  return x11 ? x11->connection() : nullptr;
+}
+
+// Whether pictures of `depth` on `visual` are 32-bit pixels 0x..RRGGBB in the host's byte order,
+// which is what a Format_RGB32 image holds.
+bool TakesRgb32(const xcb_setup_t* setup, xcb_visualid_t visual, std::uint8_t depth) {
+  const bool host_lsb_first = std::endian::native == std::endian::little;
+  if ((setup->image_byte_order == XCB_IMAGE_ORDER_LSB_FIRST) != host_lsb_first) return false;
+  bool pixels_32_bit = false;
+  for (auto format = xcb_setup_pixmap_formats_iterator(setup); format.rem; xcb_format_next(&format)) {
+    if (format.data->depth == depth) pixels_32_bit = format.data->bits_per_pixel == 32 && format.data->scanline_pad == 32;
+  }
+  if (!pixels_32_bit) return false;
+  for (auto screen = xcb_setup_roots_iterator(setup); screen.rem; xcb_screen_next(&screen)) {
+    for (auto d = xcb_screen_allowed_depths_iterator(screen.data); d.rem; xcb_depth_next(&d)) {
+      if (d.data->depth != depth) continue;
+      for (auto v = xcb_depth_visuals_iterator(d.data); v.rem; xcb_visualtype_next(&v)) {
+        if (v.data->visual_id != visual) continue;
+        return v.data->_class == XCB_VISUAL_CLASS_TRUE_COLOR && v.data->red_mask == 0xFF0000u &&
+               v.data->green_mask == 0x00FF00u && v.data->blue_mask == 0x0000FFu;
+      }
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+ServerPicture::~ServerPicture() {
+  if (pixmap_ != 0) xcb_free_pixmap(connection_, pixmap_);
+}
+
+ServerPicture::ServerPicture(ServerPicture&& other) noexcept
+    : connection_(other.connection_), pixmap_(std::exchange(other.pixmap_, 0)) {}
+
+ServerPicture& ServerPicture::operator=(ServerPicture&& other) noexcept {
+  if (this != &other) {
+    if (pixmap_ != 0) xcb_free_pixmap(connection_, pixmap_);
+    connection_ = other.connection_;
+    pixmap_ = std::exchange(other.pixmap_, 0);
+  }
+  return *this;
+}
+
+std::unique_ptr<ServerPictures> ServerPictures::For(QWidget& window) {
+  xcb_connection_t* connection = Connection();
+  if (!connection || xcb_connection_has_error(connection)) return nullptr;
+  const auto id = static_cast<xcb_window_t>(window.winId());
+  xcb_get_window_attributes_reply_t* attributes =
+      xcb_get_window_attributes_reply(connection, xcb_get_window_attributes(connection, id), nullptr);
+  xcb_get_geometry_reply_t* geometry = xcb_get_geometry_reply(connection, xcb_get_geometry(connection, id), nullptr);
+  const bool usable = attributes && geometry && TakesRgb32(xcb_get_setup(connection), attributes->visual, geometry->depth);
+  const std::uint8_t depth = geometry ? geometry->depth : 0;
+  std::free(attributes);
+  std::free(geometry);
+  if (!usable) return nullptr;
+
+  const xcb_gcontext_t gc = xcb_generate_id(connection);
+  const std::uint32_t no_exposures = 0;
+  xcb_create_gc(connection, gc, id, XCB_GC_GRAPHICS_EXPOSURES, &no_exposures);
+  return std::unique_ptr<ServerPictures>(new ServerPictures(connection, id, depth, gc));
+}
+
+ServerPictures::ServerPictures(xcb_connection_t* connection, std::uint32_t window, std::uint8_t depth, std::uint32_t gc)
+    : connection_(connection), window_(window), depth_(depth), gc_(gc) {}
+
+ServerPictures::~ServerPictures() { xcb_free_gc(connection_, gc_); }
+
+ServerPicture ServerPictures::Upload(const QImage& image) {
+  const QImage pixels = image.format() == QImage::Format_RGB32 ? image : image.convertToFormat(QImage::Format_RGB32);
+  const auto width = static_cast<std::uint16_t>(pixels.width());
+  const auto height = static_cast<std::uint16_t>(pixels.height());
+  const xcb_pixmap_t pixmap = xcb_generate_id(connection_);
+  xcb_create_pixmap(connection_, depth_, pixmap, window_, width, height);
+  // In bands of rows, each well inside the largest request the server takes.
+  const std::size_t row_bytes = static_cast<std::size_t>(width) * 4;
+  const std::size_t largest = std::min<std::size_t>(std::size_t{xcb_get_maximum_request_length(connection_)} * 4, 1u << 18);
+  const int band = std::max(1, static_cast<int>((largest - 64) / std::max<std::size_t>(row_bytes, 1)));
+  for (int top = 0; top < height; top += band) {
+    const int rows = std::min(band, height - top);
+    xcb_put_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, gc_, width, static_cast<std::uint16_t>(rows), 0,
+                  static_cast<std::int16_t>(top), 0, depth_, static_cast<std::uint32_t>(row_bytes * rows),
+                  pixels.constScanLine(top));
+  }
+  return ServerPicture(connection_, pixmap);
+}
+
+void ServerPictures::ShowAsBackground(const ServerPicture& picture) {
+  const std::uint32_t pixmap = picture.pixmap();
+  xcb_change_window_attributes(connection_, window_, XCB_CW_BACK_PIXMAP, &pixmap);
+  xcb_clear_area(connection_, 0, window_, 0, 0, 0, 0);
+  xcb_flush(connection_);
+}
+
+void ServerPictures::StopExposeEvents() {
+  xcb_get_window_attributes_reply_t* attributes =
+      xcb_get_window_attributes_reply(connection_, xcb_get_window_attributes(connection_, window_), nullptr);
+  if (!attributes) return;
+  const std::uint32_t mask = attributes->your_event_mask & ~std::uint32_t{XCB_EVENT_MASK_EXPOSURE};
+  std::free(attributes);
+  xcb_change_window_attributes(connection_, window_, XCB_CW_EVENT_MASK, &mask);
+  xcb_flush(connection_);
+}
+
+}  // namespace zumbolo
