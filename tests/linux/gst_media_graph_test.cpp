@@ -140,6 +140,63 @@ TEST_F(GstMediaGraphTest, StopKeepsThePositionAndReportsOnePause) {
   EXPECT_EQ(events.pauses.size(), 1u);
 }
 
+// The spin sound's replay: stopped at its end, sought to the cue and run again in one go.
+TEST_F(GstMediaGraphTest, AStopAtTheEndASeekAndARunPlayAgainFromTheSeek) {
+  graph.RenderFile(kKokab);
+  graph.Run();
+  ASSERT_TRUE(WaitForCompletes(1, 4.0));
+
+  EXPECT_TRUE(graph.Stop());
+  EXPECT_EQ(graph.State(), psStopped);
+  const Clock::time_point replay = Clock::now();
+  graph.SetPosition(kCueStart);
+  graph.Run();
+  EXPECT_EQ(graph.State(), psPlaying);
+  ASSERT_TRUE(WaitForCompletes(2, 4.0));
+  EXPECT_ENDS_AFTER(Since(replay, events.completes[1]), kKokabSeconds - kCueStartSeconds);
+  EXPECT_EQ(events.pauses.size(), 1u);
+
+  // And once more, as every spin does.
+  EXPECT_TRUE(graph.Stop());
+  const Clock::time_point again = Clock::now();
+  graph.SetPosition(kCueStart);
+  graph.Run();
+  ASSERT_TRUE(WaitForCompletes(3, 4.0));
+  EXPECT_ENDS_AFTER(Since(again, events.completes[2]), kKokabSeconds - kCueStartSeconds);
+  Idle(0.3);
+  EXPECT_EQ(events.completes.size(), 3u);
+  EXPECT_EQ(events.pauses.size(), 2u);
+}
+
+TEST_F(GstMediaGraphTest, AStopAtTheEndStaysStoppedThroughASeekUntilTheNextRun) {
+  graph.RenderFile(kKokab);
+  graph.Run();
+  ASSERT_TRUE(WaitForCompletes(1, 4.0));
+
+  // Stopped and run again at the end, with no seek between: no second end.
+  EXPECT_TRUE(graph.Stop());
+  graph.Run();
+  Idle(0.4);
+  EXPECT_EQ(events.completes.size(), 1u);
+  EXPECT_EQ(events.pauses.size(), 1u);
+
+  // Stopped and sought, and the handler returns: still stopped, silent, where the seek went.
+  EXPECT_TRUE(graph.Stop());
+  graph.SetPosition(kLoopStart);
+  Idle(kKokabSeconds);
+  EXPECT_EQ(graph.State(), psStopped);
+  EXPECT_EQ(events.completes.size(), 1u);
+  EXPECT_EQ(events.pauses.size(), 2u);  // one for each stop that was not a stop already
+  EXPECT_TRUE(graph.Stop());
+  Idle(0.2);
+  EXPECT_EQ(events.pauses.size(), 2u);
+
+  const Clock::time_point run = Clock::now();
+  graph.Run();
+  ASSERT_TRUE(WaitForCompletes(2, 4.0));
+  EXPECT_ENDS_AFTER(Since(run, events.completes[1]), kKokabSeconds - kLoopStartSeconds);
+}
+
 TEST_F(GstMediaGraphTest, SeekWhileStoppedSetsWhereTheNextRunStarts) {
   graph.RenderFile(kKokab);
   const Clock::time_point run = Clock::now();
