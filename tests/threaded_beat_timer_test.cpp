@@ -209,6 +209,27 @@ TEST_F(ThreadedBeatTimerTest, ABeatTakenAfterItsTimeOutButBeforeTheNextDeadlineI
   EXPECT_TRUE(seen[0].late);
 }
 
+TEST_F(ThreadedBeatTimerTest, AClockKilledAfterTheTimeOutStillLosesTheBeatTakenLate) {
+  ASSERT_TRUE(timer.Start(300, 20, sink));
+  ASSERT_TRUE(WaitWithoutLoop([&] { return poster.posts >= 1; }));
+  std::this_thread::sleep_for(100ms);  // past the time-out, before the next deadline
+  timer.Kill();  // say, a command ahead of the late beat in the queue stopped the dance
+  RunFor(200ms);
+
+  EXPECT_EQ(sink.events, (Events{"timed out", "beat", "notice"}));
+}
+
+TEST_F(ThreadedBeatTimerTest, AClockKilledBeforeTheTimeOutDropsTheBeatTakenLate) {
+  ASSERT_TRUE(timer.Start(300, 200, sink));
+  ASSERT_TRUE(WaitWithoutLoop([&] { return poster.posts >= 1; }));
+  timer.Kill();  // well inside the hand-over's 200 ms
+  std::this_thread::sleep_for(250ms);  // the loop gets to the beat after its time-out
+  RunFor(200ms);
+
+  EXPECT_TRUE(sink.events.empty());
+  EXPECT_EQ(poster.posts, 1);
+}
+
 TEST_F(ThreadedBeatTimerTest, ABeatTakenJustBeforeItsTimeOutLetsTheClockGoOn) {
   RecordBeatTimes();
   ASSERT_TRUE(timer.Start(100, 90, sink));

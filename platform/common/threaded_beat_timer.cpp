@@ -1,5 +1,6 @@
 #include "platform/common/threaded_beat_timer.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <mutex>
 #include <system_error>
@@ -31,6 +32,7 @@ struct ThreadedBeatTimer::Run {
   std::mutex mutex;
   std::condition_variable wake;
   std::atomic<bool> killed{false};  // set under the mutex, so the thread cannot miss it
+  Clock::time_point killed_at;      // user-interface thread only
   std::atomic<HandOverState> state{HandOverState::kTaken};
   std::atomic<bool> finished{false};  // the thread has nothing more to do and can be joined
   // Set under the mutex while the thread waits for a hand-over to be taken. Read without it, after
@@ -77,6 +79,7 @@ void ThreadedBeatTimer::Kill() {
   if (!current_) return;
   {
     const std::lock_guard lock(current_->mutex);
+    current_->killed_at = Clock::now();
     current_->killed = true;
   }
   current_->wake.notify_one();
@@ -157,8 +160,12 @@ void ThreadedBeatTimer::Loop(const std::shared_ptr<Run>& run) {
 void ThreadedBeatTimer::HandOver(const std::shared_ptr<Run>& run, const BeatTimes& times) {
   if (!run->alive->load()) return;
   // Taken first, run afterwards: a beat that starts in time is delivered however long it runs.
-  // One taken after its time-out is lost, whether or not the timer thread has seen it yet.
-  const bool before_time_out = Clock::now() - times.posted <= run->hand_over;
+  // One taken after its time-out is lost, whether or not the timer thread has seen it yet;
+  // unless the clock was killed before the time-out came: then nothing was lost, and the beat
+  // is dropped.
+  Clock::time_point judged_at = Clock::now();
+  if (run->killed) judged_at = std::min(judged_at, run->killed_at);
+  const bool before_time_out = judged_at - times.posted <= run->hand_over;
   HandOverState expected = HandOverState::kPending;
   const bool judged_here = run->state.compare_exchange_strong(
       expected, before_time_out ? HandOverState::kTaken : HandOverState::kLost);
