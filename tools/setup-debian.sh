@@ -3,7 +3,7 @@
 set -eu
 packages="cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev"
 # The Linux desktop program: Qt 6 Widgets, X11 (xcb), GStreamer with its MP3 decoder.
-packages="$packages pkg-config qt6-base-dev libxcb1-dev libgstreamer1.0-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good"
+packages="$packages pkg-config qt6-base-dev libxcb1-dev libxcb-shape0-dev libgstreamer1.0-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good"
 # Its end-to-end checks: a private X desktop with a tray, and a sound server with a null sink.
 packages="$packages python3 xvfb openbox tint2 xdotool x11-utils x11-apps x11-xserver-utils wmctrl pulseaudio pulseaudio-utils"
 # The Windows program: the MinGW-w64 cross compiler (x86-64, POSIX threads, as the toolchain file

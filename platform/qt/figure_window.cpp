@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QWindow>
 #include <algorithm>
+#include <utility>
 
 #include "platform/qt/key_codes.h"
 #include "platform/qt/picture_conversion.h"
@@ -89,39 +90,50 @@ FigureWindow::WindowShape& FigureWindow::WindowShapeNow() {
       return shape;
     }
   }
-  SideBySide({&ShapeOf(*boxes_[0].look), &ShapeOf(*boxes_[1].look), &ShapeOf(*boxes_[2].look)},
-             size_, composed_);
-  QRegion region = RegionOf(composed_);
-  if (region.isEmpty()) region = NothingVisible();
   if (window_shapes_.size() >= kKeptWindowShapes) {
     window_shapes_.erase(std::min_element(
         window_shapes_.begin(), window_shapes_.end(),
         [](const WindowShape& a, const WindowShape& b) { return a.last_used < b.last_used; }));
   }
-  window_shapes_.push_back({looks, size_, std::move(region), {}, 0, use_clock_});
-  return window_shapes_.back();
+  WindowShape& shape = window_shapes_.emplace_back();
+  shape.looks = looks;
+  shape.size = size_;
+  shape.last_used = use_clock_;
+  return shape;
 }
 
-const ServerPicture& FigureWindow::PictureOf(WindowShape& shape) {
-  const qreal dpr = devicePixelRatioF();
-  if (shape.picture && shape.picture_dpr == dpr) return shape.picture;
-  const std::array<const QImage*, 3> pictures{&ScaledPicture(0), &ScaledPicture(1), &ScaledPicture(2)};
-  const int box = pictures[0]->width();
-  const int height = pictures[0]->height();
-  QImage side_by_side(3 * box, height, QImage::Format_RGB32);
-  side_by_side.fill(Qt::white);
-  for (int i = 0; i < 3; ++i) {
-    const QImage& picture = *pictures[i];
-    const int width = std::min(picture.width(), box);
-    const int rows = std::min(picture.height(), height);
-    for (int y = 0; y < rows; ++y) {
-      std::copy_n(reinterpret_cast<const QRgb*>(picture.constScanLine(y)), width,
-                  reinterpret_cast<QRgb*>(side_by_side.scanLine(y)) + i * box);
-    }
+const QRegion& FigureWindow::RegionFor(WindowShape& shape) {
+  if (!shape.region) {
+    SideBySide({&ShapeOf(*boxes_[0].look), &ShapeOf(*boxes_[1].look), &ShapeOf(*boxes_[2].look)},
+               size_, composed_);
+    QRegion region = RegionOf(composed_);
+    if (region.isEmpty()) region = NothingVisible();
+    shape.region = std::move(region);
   }
-  shape.picture = server_->Upload(side_by_side);
+  return *shape.region;
+}
+
+void FigureWindow::MakeServerPictures(WindowShape& shape) {
+  const qreal dpr = devicePixelRatioF();
+  if (shape.picture && shape.picture_dpr == dpr) return;
+  for (int i = 0; i < 3; ++i) PutOnServer(i);
+  const std::array<const Look*, 3> looks{boxes_[0].look.get(), boxes_[1].look.get(), boxes_[2].look.get()};
+  const int box = looks[0]->scaled.width();
+  const int height = looks[0]->scaled.height();
+  shape.picture = server_->SideBySide({&looks[0]->on_server, &looks[1]->on_server, &looks[2]->on_server}, box, height);
+  shape.bitmap = server_->ShapesSideBySide(
+      {&looks[0]->bitmap_on_server, &looks[1]->bitmap_on_server, &looks[2]->bitmap_on_server}, box, height);
   shape.picture_dpr = dpr;
-  return shape.picture;
+}
+
+void FigureWindow::PutOnServer(int index) {
+  const QImage& scaled = ScaledPicture(index);
+  Look& look = *boxes_[index].look;
+  if (look.on_server && look.server_size == size_ && look.server_dpr == look.scaled_dpr) return;
+  look.on_server = server_->Upload(scaled);
+  look.bitmap_on_server = server_->UploadShape(scaled, kWhite);
+  look.server_size = size_;
+  look.server_dpr = look.scaled_dpr;
 }
 
 void FigureWindow::SetFigureSize(int pixels) {
@@ -159,13 +171,9 @@ void FigureWindow::ScheduleApply() {
 
 void FigureWindow::Apply() {
   apply_scheduled_ = false;
-  QRegion changed;
-  for (int i = 0; i < 3; ++i) {
-    if (!boxes_[i].changed) continue;
-    boxes_[i].changed = false;
-    changed += QRect(i * size_, 0, size_, size_);
-  }
-  if (changed.isEmpty() && shape_set_) return;
+  std::array<bool, 3> changed{};
+  for (int i = 0; i < 3; ++i) changed[i] = std::exchange(boxes_[i].changed, false);
+  if (changed == std::array<bool, 3>{} && shape_set_) return;
   winId();  // the native window, made now if the window has not been shown yet
   if (!server_tried_) {
     server_tried_ = true;
@@ -173,29 +181,35 @@ void FigureWindow::Apply() {
     if (server_) server_->StopExposeEvents();
   }
   WindowShape& now = WindowShapeNow();
-  if (!shape_set_ || now.region != shape_) {
-    shape_ = now.region;
+  if (server_) {
+    MakeServerPictures(now);
+    if (!shape_set_ || now.picture.pixmap() != shown_pixmap_) {
+      shown_pixmap_ = now.picture.pixmap();
+      server_->Show(now.picture, now.bitmap);
+    }
+    shape_set_ = true;
+    if (isVisible()) NoteFirstPaint();
+    return;
+  }
+  const QRegion& region = RegionFor(now);
+  if (!shape_set_ || region != shape_) {
+    shape_ = region;
     shape_set_ = true;
     // The shape goes to the native window, not to the widget: X cuts the white away on screen
     // and for the pointer all the same, while Qt, not knowing of it, paints and flushes each box
     // as one rectangle instead of the shape's hundred or so.
     windowHandle()->setMask(shape_);
   }
-  if (server_) {
-    const ServerPicture& picture = PictureOf(now);
-    if (picture.pixmap() != shown_pixmap_) {
-      shown_pixmap_ = picture.pixmap();
-      server_->ShowAsBackground(picture);
-    }
-    if (isVisible()) NoteFirstPaint();
-    return;
-  }
   // Only the boxes that show something new are painted again, now rather than at the next turn
   // of the event loop: Apply already runs after the engine's changes.
+  QRegion boxes;
+  for (int i = 0; i < 3; ++i) {
+    if (changed[i]) boxes += QRect(i * size_, 0, size_, size_);
+  }
   if (isVisible()) {
-    repaint(changed);
+    repaint(boxes);
   } else {
-    update(changed);
+    update(boxes);
   }
 }
 

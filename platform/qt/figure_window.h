@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "engine/bitmap.h"
@@ -56,16 +57,21 @@ class FigureWindow final : public QWidget {
     qreal scaled_dpr = 0;
     RowShape shape;     // the non-white pixels at shape_size, in the box's coordinates
     int shape_size = 0;  // 0: no shape made yet
+    ServerPicture on_server;  // `scaled` in the X server, and its non-white pixels; none yet
+    ServerPicture bitmap_on_server;
+    int server_size = 0;
+    qreal server_dpr = 0;
     std::uint64_t id = 0;  // never the same for two looks, as an address could be
     std::uint64_t last_used = 0;
   };
-  // The window's shape and picture for three looks side by side, kept too: in a spin the three
-  // boxes show the same pose, so the same dozen come back again and again.
+  // The window for three looks side by side, kept too: in a spin the three boxes show the same
+  // pose, so the same dozen come back again and again. Each part is made when first needed.
   struct WindowShape {
     std::array<std::uint64_t, 3> looks{};  // the boxes' looks, by id
     int size = 0;
-    QRegion region;
-    ServerPicture picture;  // the three pictures in the server at picture_dpr; none until needed
+    std::optional<QRegion> region;  // when Qt shapes the window
+    ServerPicture picture;          // when the server draws it: the three pictures at picture_dpr
+    ServerPicture bitmap;           // and their shape
     qreal picture_dpr = 0;
     std::uint64_t last_used = 0;
   };
@@ -77,8 +83,11 @@ class FigureWindow final : public QWidget {
   std::shared_ptr<Look> LookFor(const Bitmap& picture);
   const RowShape& ShapeOf(Look& look);
   WindowShape& WindowShapeNow();
-  // The window's picture in the server for `shape`, made now if need be.
-  const ServerPicture& PictureOf(WindowShape& shape);
+  const QRegion& RegionFor(WindowShape& shape);
+  // The window's picture and shape in the server for `shape`, made now if need be, from the
+  // boxes' looks in the server.
+  void MakeServerPictures(WindowShape& shape);
+  void PutOnServer(int index);
   // Changes are gathered and put on screen once the current handler has returned: the shape
   // once for all three boxes, then the repaint of the boxes that changed.
   void ScheduleApply();

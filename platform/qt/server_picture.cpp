@@ -1,5 +1,6 @@
 #include "platform/qt/server_picture.h"
 
+#include <xcb/shape.h>
 #include <xcb/xcb.h>
 
 #include <QGuiApplication>
@@ -15,6 +16,17 @@ namespace {
 xcb_connection_t* Connection() {
   const auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
   return x11 ? x11->connection() : nullptr;
+}
+
+// Whether the server stores bitmaps as Format_MonoLSB images hold them: the first pixel in the
+// lowest bit, rows padded to 32 bits.
+bool TakesMonoLsb(const xcb_setup_t* setup) {
+  bool one_bit_pixels = false;
+  for (auto format = xcb_setup_pixmap_formats_iterator(setup); format.rem; xcb_format_next(&format)) {
+    if (format.data->depth == 1) one_bit_pixels = format.data->bits_per_pixel == 1 && format.data->scanline_pad == 32;
+  }
+  return one_bit_pixels && setup->bitmap_format_bit_order == XCB_IMAGE_ORDER_LSB_FIRST &&
+         (setup->image_byte_order == XCB_IMAGE_ORDER_LSB_FIRST) == (std::endian::native == std::endian::little);
 }
 
 // Whether pictures of `depth` on `visual` are 32-bit pixels 0x..RRGGBB in the host's byte order,
@@ -65,45 +77,100 @@ std::unique_ptr<ServerPictures> ServerPictures::For(QWidget& window) {
   xcb_get_window_attributes_reply_t* attributes =
       xcb_get_window_attributes_reply(connection, xcb_get_window_attributes(connection, id), nullptr);
   xcb_get_geometry_reply_t* geometry = xcb_get_geometry_reply(connection, xcb_get_geometry(connection, id), nullptr);
-  const bool usable = attributes && geometry && TakesRgb32(xcb_get_setup(connection), attributes->visual, geometry->depth);
+  const xcb_setup_t* setup = xcb_get_setup(connection);
+  const xcb_query_extension_reply_t* shape = xcb_get_extension_data(connection, &xcb_shape_id);
+  const bool usable = attributes && geometry && TakesRgb32(setup, attributes->visual, geometry->depth) &&
+                      TakesMonoLsb(setup) && shape && shape->present;
   const std::uint8_t depth = geometry ? geometry->depth : 0;
   std::free(attributes);
   std::free(geometry);
   if (!usable) return nullptr;
-
-  const xcb_gcontext_t gc = xcb_generate_id(connection);
-  const std::uint32_t no_exposures = 0;
-  xcb_create_gc(connection, gc, id, XCB_GC_GRAPHICS_EXPOSURES, &no_exposures);
-  return std::unique_ptr<ServerPictures>(new ServerPictures(connection, id, depth, gc));
+  return std::unique_ptr<ServerPictures>(new ServerPictures(connection, id, depth));
 }
 
-ServerPictures::ServerPictures(xcb_connection_t* connection, std::uint32_t window, std::uint8_t depth, std::uint32_t gc)
-    : connection_(connection), window_(window), depth_(depth), gc_(gc) {}
+ServerPictures::ServerPictures(xcb_connection_t* connection, std::uint32_t window, std::uint8_t depth)
+    : connection_(connection), window_(window), depth_(depth) {
+  const std::uint32_t no_exposures = 0;
+  gc_ = xcb_generate_id(connection_);
+  xcb_create_gc(connection_, gc_, window_, XCB_GC_GRAPHICS_EXPOSURES, &no_exposures);
+  // A bitmap's GC is made on a bitmap; the GC outlives it.
+  const xcb_pixmap_t one_bit = xcb_generate_id(connection_);
+  xcb_create_pixmap(connection_, 1, one_bit, window_, 1, 1);
+  bitmap_gc_ = xcb_generate_id(connection_);
+  xcb_create_gc(connection_, bitmap_gc_, one_bit, XCB_GC_GRAPHICS_EXPOSURES, &no_exposures);
+  xcb_free_pixmap(connection_, one_bit);
+}
 
-ServerPictures::~ServerPictures() { xcb_free_gc(connection_, gc_); }
+ServerPictures::~ServerPictures() {
+  xcb_free_gc(connection_, gc_);
+  xcb_free_gc(connection_, bitmap_gc_);
+}
 
 ServerPicture ServerPictures::Upload(const QImage& image) {
+  return PutImage(image.format() == QImage::Format_RGB32 ? image : image.convertToFormat(QImage::Format_RGB32),
+                  depth_, gc_);
+}
+
+ServerPicture ServerPictures::UploadShape(const QImage& image, std::uint32_t key) {
+  // The key's pixels are 0, the others 1. (QImage::createMaskFromColor does the same at ten times
+  // the cost, and a spin that stops on three new poses makes a new shape.)
   const QImage pixels = image.format() == QImage::Format_RGB32 ? image : image.convertToFormat(QImage::Format_RGB32);
+  QImage bitmap(pixels.size(), QImage::Format_MonoLSB);
+  const QRgb keyed = 0xFF000000u | key;
+  for (int y = 0; y < pixels.height(); ++y) {
+    const auto* row = reinterpret_cast<const QRgb*>(pixels.constScanLine(y));
+    uchar* bits = bitmap.scanLine(y);
+    std::fill_n(bits, bitmap.bytesPerLine(), uchar{0});
+    for (int x = 0; x < pixels.width(); ++x) {
+      if (row[x] != keyed) bits[x >> 3] |= static_cast<uchar>(1u << (x & 7));
+    }
+  }
+  return PutImage(bitmap, 1, bitmap_gc_);
+}
+
+ServerPicture ServerPictures::PutImage(const QImage& pixels, std::uint8_t depth, std::uint32_t gc) {
   const auto width = static_cast<std::uint16_t>(pixels.width());
   const auto height = static_cast<std::uint16_t>(pixels.height());
   const xcb_pixmap_t pixmap = xcb_generate_id(connection_);
-  xcb_create_pixmap(connection_, depth_, pixmap, window_, width, height);
+  xcb_create_pixmap(connection_, depth, pixmap, window_, width, height);
   // In bands of rows, each well inside the largest request the server takes.
-  const std::size_t row_bytes = static_cast<std::size_t>(width) * 4;
+  const auto row_bytes = static_cast<std::size_t>(pixels.bytesPerLine());
   const std::size_t largest = std::min<std::size_t>(std::size_t{xcb_get_maximum_request_length(connection_)} * 4, 1u << 18);
   const int band = std::max(1, static_cast<int>((largest - 64) / std::max<std::size_t>(row_bytes, 1)));
   for (int top = 0; top < height; top += band) {
     const int rows = std::min(band, height - top);
-    xcb_put_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, gc_, width, static_cast<std::uint16_t>(rows), 0,
-                  static_cast<std::int16_t>(top), 0, depth_, static_cast<std::uint32_t>(row_bytes * rows),
-                  pixels.constScanLine(top));
+    xcb_put_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, gc,
+                  width, static_cast<std::uint16_t>(rows), 0, static_cast<std::int16_t>(top), 0, depth,
+                  static_cast<std::uint32_t>(row_bytes * rows), pixels.constScanLine(top));
   }
   return ServerPicture(connection_, pixmap);
 }
 
-void ServerPictures::ShowAsBackground(const ServerPicture& picture) {
+ServerPicture ServerPictures::SideBySide(const std::array<const ServerPicture*, 3>& pictures, int width, int height) {
+  return Join(pictures, width, height, depth_, gc_);
+}
+
+ServerPicture ServerPictures::ShapesSideBySide(const std::array<const ServerPicture*, 3>& bitmaps, int width,
+                                               int height) {
+  return Join(bitmaps, width, height, 1, bitmap_gc_);
+}
+
+ServerPicture ServerPictures::Join(const std::array<const ServerPicture*, 3>& parts, int width, int height,
+                                   std::uint8_t depth, std::uint32_t gc) {
+  const xcb_pixmap_t pixmap = xcb_generate_id(connection_);
+  const auto w = static_cast<std::uint16_t>(width);
+  const auto h = static_cast<std::uint16_t>(height);
+  xcb_create_pixmap(connection_, depth, pixmap, window_, static_cast<std::uint16_t>(3 * width), h);
+  for (int i = 0; i < 3; ++i) {
+    xcb_copy_area(connection_, parts[i]->pixmap(), pixmap, gc, 0, 0, static_cast<std::int16_t>(i * width), 0, w, h);
+  }
+  return ServerPicture(connection_, pixmap);
+}
+
+void ServerPictures::Show(const ServerPicture& picture, const ServerPicture& shape) {
   const std::uint32_t pixmap = picture.pixmap();
   xcb_change_window_attributes(connection_, window_, XCB_CW_BACK_PIXMAP, &pixmap);
+  xcb_shape_mask(connection_, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, window_, 0, 0, shape.pixmap());
   xcb_clear_area(connection_, 0, window_, 0, 0, 0, 0);
   xcb_flush(connection_);
 }
