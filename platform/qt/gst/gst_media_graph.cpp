@@ -502,14 +502,23 @@ struct GstMediaGraph::Impl {
     return track;
   }
 
-  // The pipeline of a short track: its sound from memory, through the converters the sink may
-  // need (they pass the sound through untouched when it needs none), into the sink, which it
-  // takes. Nothing, and the sink left where it was, when GStreamer lacks an element for it.
+  // The pipeline of a short track: its sound from memory into the sink, which it takes, through
+  // converters only when the sink cannot take the sound as it is (every element of the pipeline
+  // takes part in each stop, seek and run of a replay). Nothing, and the sink left where it was,
+  // when GStreamer lacks an element for it.
   GstElement* MakeMemoryPipeline(std::shared_ptr<MemoryTrack> track, LooseElement& sink_bin, const std::string& name) {
     LooseElement source(gst_element_factory_make("appsrc", nullptr));
-    LooseElement convert(gst_element_factory_make("audioconvert", nullptr));
-    LooseElement resample(gst_element_factory_make("audioresample", nullptr));
-    if (!source || !convert || !resample) return nullptr;
+    if (!source) return nullptr;
+    std::vector<GstElement*> chain{source.get()};
+    LooseElement convert, resample;
+    if (!SinkTakes(sink_bin.get(), track->caps)) {
+      convert.reset(gst_element_factory_make("audioconvert", nullptr));
+      resample.reset(gst_element_factory_make("audioresample", nullptr));
+      if (!convert || !resample) return nullptr;
+      chain.push_back(convert.get());
+      chain.push_back(resample.get());
+    }
+    chain.push_back(sink_bin.get());
     g_object_set(source.get(), "caps", track->caps, "format", GST_FORMAT_TIME, "duration",
                  track->TimeOf(track->frames), nullptr);
     gst_util_set_object_arg(G_OBJECT(source.get()), "stream-type", "seekable");
@@ -518,14 +527,38 @@ struct GstMediaGraph::Impl {
     g_signal_connect_data(source.get(), "seek-data", G_CALLBACK(OnSeekData),
                           new std::shared_ptr<MemoryTrack>(track), FreeTrackHandle, GConnectFlags{});
 
-    GstElement* chain[] = {source.release(), convert.release(), resample.release(), sink_bin.release()};
     GstElement* from_memory = gst_pipeline_new(nullptr);
     for (GstElement* element : chain) gst_bin_add(GST_BIN(from_memory), element);
-    if (!gst_element_link_many(chain[0], chain[1], chain[2], chain[3], nullptr)) {
+    source.release();
+    convert.release();
+    resample.release();
+    sink_bin.release();
+    bool linked = true;
+    for (std::size_t i = 1; i < chain.size(); ++i) linked = linked && gst_element_link(chain[i - 1], chain[i]);
+    if (!linked) {
       Discard(from_memory);
       throw MediaError("The audio sink \"" + sink + "\" cannot play " + name, GST_STREAM_ERROR_FORMAT);
     }
     return from_memory;
+  }
+
+  // Whether `sink_bin` takes sound of `caps` as it is. Asked of the sink when it is ready, when
+  // an automatic sink has chosen the real one and a device sink has opened its device.
+  static bool SinkTakes(GstElement* sink_bin, GstCaps* caps) {
+    if (gst_element_set_state(sink_bin, GST_STATE_READY) == GST_STATE_CHANGE_FAILURE) {
+      gst_element_set_state(sink_bin, GST_STATE_NULL);
+      return false;
+    }
+    bool takes = false;
+    if (GstPad* pad = gst_element_get_static_pad(sink_bin, "sink")) {
+      if (GstCaps* accepted = gst_pad_query_caps(pad, nullptr)) {
+        takes = gst_caps_can_intersect(accepted, caps);
+        gst_caps_unref(accepted);
+      }
+      gst_object_unref(pad);
+    }
+    gst_element_set_state(sink_bin, GST_STATE_NULL);
+    return takes;
   }
 };
 
