@@ -112,19 +112,9 @@ ServerPicture ServerPictures::Upload(const QImage& image) {
 }
 
 ServerPicture ServerPictures::UploadShape(const QImage& image, std::uint32_t key) {
-  // The key's pixels are 0, the others 1. (QImage::createMaskFromColor does the same at ten times
-  // the cost, and a spin that stops on three new poses makes a new shape.)
-  const QImage pixels = image.format() == QImage::Format_RGB32 ? image : image.convertToFormat(QImage::Format_RGB32);
-  QImage bitmap(pixels.size(), QImage::Format_MonoLSB);
-  const QRgb keyed = 0xFF000000u | key;
-  for (int y = 0; y < pixels.height(); ++y) {
-    const auto* row = reinterpret_cast<const QRgb*>(pixels.constScanLine(y));
-    uchar* bits = bitmap.scanLine(y);
-    std::fill_n(bits, bitmap.bytesPerLine(), uchar{0});
-    for (int x = 0; x < pixels.width(); ++x) {
-      if (row[x] != keyed) bits[x >> 3] |= static_cast<uchar>(1u << (x & 7));
-    }
-  }
+  // MaskOutColor: the key's pixels are 0, the others 1.
+  QImage bitmap = image.createMaskFromColor(0xFF000000u | key, Qt::MaskOutColor);
+  if (bitmap.format() != QImage::Format_MonoLSB) bitmap = bitmap.convertToFormat(QImage::Format_MonoLSB);
   return PutImage(bitmap, 1, bitmap_gc_);
 }
 
