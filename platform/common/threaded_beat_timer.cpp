@@ -135,9 +135,7 @@ void ThreadedBeatTimer::Loop(const std::shared_ptr<Run>& run) {
       HandOverState expected = HandOverState::kPending;
       if (run->state.compare_exchange_strong(expected, HandOverState::kLost)) {
         // Not taken in time. The notice goes behind the late beat; the clock has stopped itself.
-        run->poster->Post([run] {
-          if (run->alive->load()) run->sink->DeliverLostNotice();
-        });
+        PostLostNotice(run);
         break;
       }
       // Taken late: the user-interface thread has posted the notice itself.
@@ -194,10 +192,14 @@ void ThreadedBeatTimer::HandOver(const std::shared_ptr<Run>& run, const BeatTime
   run->sink->TakeBeat();
   if (judged_here && !in_time && run->alive->load()) {
     // Found late here: the notice goes behind this beat, as the timer thread would have sent it.
-    run->poster->Post([run] {
-      if (run->alive->load()) run->sink->DeliverLostNotice();
-    });
+    PostLostNotice(run);
   }
+}
+
+void ThreadedBeatTimer::PostLostNotice(const std::shared_ptr<Run>& run) {
+  run->poster->Post([run] {
+    if (run->alive->load()) run->sink->DeliverLostNotice();
+  });
 }
 
 }  // namespace zumbolo

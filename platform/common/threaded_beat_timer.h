@@ -74,6 +74,7 @@ class ThreadedBeatTimer : public BeatTimer {
   };
   static void Loop(const std::shared_ptr<Run>& run);
   static void HandOver(const std::shared_ptr<Run>& run, const BeatTimes& times);
+  static void PostLostNotice(const std::shared_ptr<Run>& run);
   void JoinFinished();
 
   UiThreadPoster& poster_;

@@ -197,9 +197,10 @@ int main(int argc, char** argv) {
   // Placing windows at exact screen positions and shaping them needs X11 (XWayland on a Wayland
   // desktop), unless the user asks for another platform.
   if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
-  // The figures are three small pictures a beat. Sent over the X connection they cost nothing
-  // worth saving, while through shared memory each repaint must first wait for the X server to
-  // have read the last one: a round trip, and a wake-up of two threads, on every beat.
+  // What Qt paints (the pop-ups, and the figures where the X server cannot keep them) is small.
+  // Sent over the X connection it costs nothing worth saving, while through shared memory each
+  // repaint must first wait for the X server to have read the last one: a round trip, and a
+  // wake-up of two threads.
   if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
   QApplication::setApplicationName(QStringLiteral("zumbolo"));
   QApplication app(argc, argv);

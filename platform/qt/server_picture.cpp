@@ -3,20 +3,16 @@
 #include <xcb/shape.h>
 #include <xcb/xcb.h>
 
-#include <QGuiApplication>
 #include <algorithm>
 #include <bit>
 #include <cstdlib>
 #include <utility>
 
+#include "platform/qt/x11_connection.h"
+
 namespace zumbolo {
 
 namespace {
-
-xcb_connection_t* Connection() {
-  const auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
-  return x11 ? x11->connection() : nullptr;
-}
 
 // Whether the server stores bitmaps as Format_MonoLSB images hold them: the first pixel in the
 // lowest bit, rows padded to 32 bits.
@@ -71,7 +67,7 @@ ServerPicture& ServerPicture::operator=(ServerPicture&& other) noexcept {
 }
 
 std::unique_ptr<ServerPictures> ServerPictures::For(QWidget& window) {
-  xcb_connection_t* connection = Connection();
+  xcb_connection_t* connection = X11Connection();
   if (!connection || xcb_connection_has_error(connection)) return nullptr;
   const auto id = static_cast<xcb_window_t>(window.winId());
   xcb_get_window_attributes_reply_t* attributes =

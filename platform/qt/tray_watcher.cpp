@@ -8,19 +8,12 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "platform/qt/x11_connection.h"
+
 namespace zumbolo {
 
-namespace {
-
-xcb_connection_t* Connection() {
-  const auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
-  return x11 ? x11->connection() : nullptr;
-}
-
-}  // namespace
-
 TrayWatcher::TrayWatcher(std::function<void()> appeared) : appeared_(std::move(appeared)) {
-  xcb_connection_t* connection = Connection();
+  xcb_connection_t* connection = X11Connection();
   if (!connection) return;
   constexpr std::string_view kManager = "MANAGER";
   xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
@@ -53,7 +46,7 @@ bool TrayWatcher::nativeEventFilter(const QByteArray& event_type, void* message,
 }
 
 bool TrayWatcher::IsTraySelection(std::uint32_t atom) {
-  xcb_connection_t* connection = Connection();
+  xcb_connection_t* connection = X11Connection();
   if (!connection) return false;
   xcb_get_atom_name_reply_t* reply =
       xcb_get_atom_name_reply(connection, xcb_get_atom_name(connection, atom), nullptr);

@@ -6,14 +6,11 @@
 #include <cstdlib>
 #include <vector>
 
+#include "platform/qt/x11_connection.h"
+
 namespace zumbolo {
 
 namespace {
-
-xcb_connection_t* Connection() {
-  const auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
-  return x11 ? x11->connection() : nullptr;
-}
 
 xcb_atom_t Atom(xcb_connection_t* connection, std::string_view name) {
   const xcb_intern_atom_cookie_t cookie =
@@ -60,7 +57,7 @@ void SetName(xcb_connection_t* connection, xcb_window_t id, std::string_view tit
 }  // namespace
 
 void SkipTaskbarAndPager(QWidget& window) {
-  xcb_connection_t* connection = Connection();
+  xcb_connection_t* connection = X11Connection();
   if (!connection) return;
   const Atoms& atoms = AtomsOf(connection);
   const auto id = static_cast<xcb_window_t>(window.winId());
@@ -87,13 +84,13 @@ void SkipTaskbarAndPager(QWidget& window) {
 
 void SetExactTitle(QWidget& window, std::string_view title) {
   window.setWindowTitle(QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size())));
-  xcb_connection_t* connection = Connection();
+  xcb_connection_t* connection = X11Connection();
   if (!connection) return;
   SetName(connection, static_cast<xcb_window_t>(window.winId()), title);
 }
 
 void RenameClientLeader(QWidget& window, std::string_view name) {
-  xcb_connection_t* connection = Connection();
+  xcb_connection_t* connection = X11Connection();
   if (!connection) return;
   const Atoms& atoms = AtomsOf(connection);
   const auto id = static_cast<xcb_window_t>(window.winId());
