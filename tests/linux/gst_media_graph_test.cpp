@@ -140,6 +140,43 @@ TEST_F(GstMediaGraphTest, StopKeepsThePositionAndReportsOnePause) {
   EXPECT_EQ(events.pauses.size(), 1u);
 }
 
+// Two stops in the middle add up; a seek after a stop in the middle wins over where it stopped.
+TEST_F(GstMediaGraphTest, StopsInTheMiddleAddUpAndASeekAfterOneWins) {
+  graph.RenderFile(kKokab);
+  graph.Run();
+  Idle(0.6);
+  EXPECT_TRUE(graph.Stop());
+  Idle(0.3);
+  graph.Run();
+  Idle(0.6);
+  EXPECT_TRUE(graph.Stop());
+  Idle(0.3);
+  const Clock::time_point resume = Clock::now();
+  graph.Run();
+  ASSERT_TRUE(WaitForCompletes(1, 3.0));
+  // 0.6 s and 0.6 s played before: about 1.05 s left. A resume from the start would leave 2.25 s
+  // and a lost resume point ends at once.
+  EXPECT_NEAR(Since(resume, events.completes[0]), kKokabSeconds - 1.2, 0.15);
+  RecordProperty("end_after_second_resume_s", std::to_string(Since(resume, events.completes[0])));
+
+  graph.SetPosition(kCueStart);
+  ASSERT_TRUE(WaitForCompletes(2, 4.0));
+  Idle(0.1);
+  EXPECT_TRUE(graph.Stop());  // at the end: nothing to resume
+  graph.SetPosition(kCueStart);
+  graph.Run();
+  Idle(0.5);
+  EXPECT_TRUE(graph.Stop());  // in the middle, and then sought
+  graph.SetPosition(kLoopStart);
+  const Clock::time_point run = Clock::now();
+  graph.Run();
+  ASSERT_TRUE(WaitForCompletes(3, 3.0));
+  EXPECT_NEAR(Since(run, events.completes[2]), kKokabSeconds - kLoopStartSeconds, 0.15);
+  Idle(0.3);
+  EXPECT_EQ(events.completes.size(), 3u);
+  EXPECT_EQ(events.pauses.size(), 4u);
+}
+
 // The spin sound's replay: stopped at its end, sought to the cue and run again in one go.
 TEST_F(GstMediaGraphTest, AStopAtTheEndASeekAndARunPlayAgainFromTheSeek) {
   graph.RenderFile(kKokab);

@@ -34,8 +34,6 @@ constexpr GstClockTime kShortTrackLimit = 10 * GST_SECOND;
 constexpr std::uintmax_t kShortTrackFileBytes = 1024 * 1024;
 constexpr GstClockTime kDecodeTimeout = 5 * GST_SECOND;
 constexpr GstClockTime kDecodeStep = 100 * GST_MSECOND;
-// How much sound each buffer from memory carries: each one wakes the streaming thread once.
-constexpr GstClockTime kMemoryChunk = 1 * GST_SECOND;
 
 bool InitGstreamer() {
   static std::once_flag once;
@@ -250,7 +248,6 @@ struct MemoryTrack {
   guint64 frames = 0;
   gint rate = 0;
   gsize frame_bytes = 0;
-  guint64 chunk_frames = 0;
   // The next frame to hand out. Read and moved on by the streaming thread; set by a seek, which
   // runs while streaming is stopped.
   std::atomic<guint64> next_frame{0};
@@ -268,7 +265,9 @@ struct MemoryTrack {
 MemoryTrack& TrackOf(gpointer data) { return **static_cast<std::shared_ptr<MemoryTrack>*>(data); }
 void FreeTrackHandle(gpointer data, GClosure*) { delete static_cast<std::shared_ptr<MemoryTrack>*>(data); }
 
-// The source asks for more, on its streaming thread: the next chunk, or the end.
+// The source asks for more, on its streaming thread: the rest of the track in one buffer, or the
+// end. Each buffer costs the streaming thread a wake-up (a sink that keeps time waits for it), so
+// a replay is one buffer; a stop in its middle is resumed by a seek (see GstMediaGraph::Run).
 void OnNeedData(GstElement* source, guint, gpointer data) {
   MemoryTrack& track = TrackOf(data);
   const guint64 first = track.next_frame.load();
@@ -277,7 +276,7 @@ void OnNeedData(GstElement* source, guint, gpointer data) {
     g_signal_emit_by_name(source, "end-of-stream", &ignored);
     return;
   }
-  const guint64 count = std::min(track.frames - first, track.chunk_frames);
+  const guint64 count = track.frames - first;
   track.next_frame = first + count;
   GstBuffer* buffer = gst_buffer_new();
   gst_buffer_append_memory(buffer, gst_memory_share(track.samples, static_cast<gssize>(first * track.frame_bytes),
@@ -290,7 +289,7 @@ void OnNeedData(GstElement* source, guint, gpointer data) {
   gst_buffer_unref(buffer);
 }
 
-// A seek, in nanoseconds: the next chunk starts at the frame there.
+// A seek, in nanoseconds: the next buffer starts at the frame there.
 gboolean OnSeekData(GstElement*, guint64 position, gpointer data) {
   MemoryTrack& track = TrackOf(data);
   track.next_frame = std::min(gst_util_uint64_scale_int(position, track.rate, GST_SECOND), track.frames);
@@ -354,7 +353,6 @@ std::shared_ptr<MemoryTrack> DecodeAll(GstElement* decoder, GstElement* appsink,
   track->rate = rate;
   track->frame_bytes = frame_bytes;
   track->frames = bytes->size() / frame_bytes;
-  track->chunk_frames = std::max<guint64>(1, gst_util_uint64_scale_int(kMemoryChunk, rate, GST_SECOND));
   const gsize size = bytes->size();
   std::vector<guint8>* owner = bytes.release();
   track->samples = gst_memory_new_wrapped(GST_MEMORY_FLAG_READONLY, owner->data(), size, 0, size, owner,
@@ -373,11 +371,38 @@ struct GstMediaGraph::Impl {
   GstElement* pipeline = nullptr;
   std::shared_ptr<BusContext> context;
   bool running = false;  // Run was the last command: the graph "runs", also past its end
+  // The track plays from memory in one buffer, which a sink that keeps time takes whole at its
+  // start and then only waits for its end. After a stop in the middle, the next run without a
+  // seek between goes on from where the stop came, by a seek there (resume_at).
+  bool plays_from_memory = false;
+  std::optional<GstClockTime> resume_at;
 
   Impl(UiThreadPoster& poster, std::string sink_description) : ui(poster), sink(std::move(sink_description)) {}
 
   ErrorText TakeError(const std::string& fallback) {
     return context ? zumbolo::TakeError(*context, fallback) : ErrorText{fallback, 0};
+  }
+
+  // A flushing seek to `at` nanoseconds, which starts a new stretch of play with an end of its
+  // own. The flush makes the pipeline preroll again; a running one then plays on from there by
+  // itself.
+  void SeekTo(GstClockTime at) {
+    resume_at.reset();
+    ui_side->epoch = ++context->epoch;
+    const bool sent = gst_element_seek_simple(pipeline, GST_FORMAT_TIME,
+                                              static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
+                                              static_cast<gint64>(at));
+    if (sent) Settle(kChangeTimeout);
+  }
+
+  // Where a stop in the middle of a track from memory left it, for the next run.
+  void NoteWhereStopped() {
+    resume_at.reset();
+    if (!plays_from_memory || ui_side->ended_epoch == ui_side->epoch) return;
+    gint64 position = -1;
+    if (gst_element_query_position(pipeline, GST_FORMAT_TIME, &position) && position >= 0) {
+      resume_at = static_cast<GstClockTime>(position);
+    }
   }
 
   // Waits for the pipeline's state change to settle; false when it failed or did not settle.
@@ -388,6 +413,8 @@ struct GstMediaGraph::Impl {
 
   void Teardown() {
     running = false;
+    plays_from_memory = false;
+    resume_at.reset();
     if (!pipeline) return;
     // Whatever the old pipeline has posted, or posts on its way down, is of no concern any more.
     ++ui_side->generation;
@@ -437,6 +464,7 @@ struct GstMediaGraph::Impl {
       if (std::shared_ptr<MemoryTrack> track = Decode(uri.get(), name)) {
         if (GstElement* from_memory = MakeMemoryPipeline(std::move(track), sink_bin, name)) {
           Adopt(from_memory, name, false);
+          plays_from_memory = true;
           return;
         }
       }
@@ -587,6 +615,7 @@ void GstMediaGraph::Run() {
   Impl& d = *impl_;
   // A running graph runs on, also past its end: only a seek makes it play again.
   if (!d.pipeline || d.running) return;
+  if (d.resume_at) d.SeekTo(*d.resume_at);
   if (gst_element_set_state(d.pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
     const ErrorText error = d.TakeError("Cannot play " + d.context->file);
     throw MediaError(error.text, error.code);
@@ -597,6 +626,7 @@ void GstMediaGraph::Run() {
 bool GstMediaGraph::Stop() {
   Impl& d = *impl_;
   if (!d.pipeline) return false;
+  const bool was_running = d.running;
   d.running = false;
   // PAUSED keeps the position for the next Run.
   const GstStateChangeReturn result = gst_element_set_state(d.pipeline, GST_STATE_PAUSED);
@@ -605,6 +635,7 @@ bool GstMediaGraph::Stop() {
     throw MediaError(error.text, error.code);
   }
   if (result == GST_STATE_CHANGE_ASYNC) d.Settle(kChangeTimeout);
+  if (was_running) d.NoteWhereStopped();
   return true;
 }
 
@@ -618,14 +649,7 @@ void GstMediaGraph::RemoveAll() { impl_->Teardown(); }
 void GstMediaGraph::SetPosition(std::int64_t position) {
   Impl& d = *impl_;
   if (!d.pipeline) return;
-  const GstClockTime at = static_cast<GstClockTime>(std::max<std::int64_t>(position, 0)) * kNsPerMediaUnit;
-  // The seek starts a new stretch of play with an end of its own.
-  d.ui_side->epoch = ++d.context->epoch;
-  const bool sent = gst_element_seek_simple(d.pipeline, GST_FORMAT_TIME,
-                                            static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
-                                            static_cast<gint64>(at));
-  // The flush makes the pipeline preroll again; a running one then plays on from there by itself.
-  if (sent) d.Settle(kChangeTimeout);
+  d.SeekTo(static_cast<GstClockTime>(std::max<std::int64_t>(position, 0)) * kNsPerMediaUnit);
 }
 
 }  // namespace zumbolo
