@@ -173,6 +173,52 @@ def short_track(name, frames):
     return data[start:end], frames * 1152 / 44100
 
 
+class SoundOnsets:
+    """Records, from the null sink's monitor, where sound starts after at least `quiet` seconds
+    of silence, in seconds of the monitor's own sample count. The monitor delivers silence too,
+    so the count is the sink's timeline, however late the reader gets to it. Runs in a thread
+    between start() and stop()."""
+
+    RATE = 44100
+    LOUD = 300  # a sample above this (of 32767) is sound
+
+    def __init__(self, desk, quiet=0.15):
+        self.desk, self.quiet = desk, quiet
+        self.onsets = []
+        self._proc = self._thread = None
+
+    def start(self):
+        import threading
+        self._proc = subprocess.Popen(["parec", "-d", NULL_SINK + ".monitor", "--raw", "--format=s16le",
+                                       "--rate=44100", "--channels=2", "--latency-msec=20"],
+                                      env=self.desk.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                      preexec_fn=_die_with_parent)
+        self._thread = threading.Thread(target=self._read, daemon=True)
+        self._thread.start()
+
+    def _read(self):
+        fd, rest, frame, last_loud = self._proc.stdout.fileno(), b"", 0, None
+        while True:
+            chunk = os.read(fd, 65536)
+            if not chunk:
+                return
+            data = rest + chunk
+            frames = len(data) // 4
+            rest = data[frames * 4:]
+            left = struct.unpack(f"<{frames * 2}h", data[:frames * 4])[0::2]
+            for i, sample in enumerate(left):
+                if abs(sample) > self.LOUD:
+                    if last_loud is None or frame + i - last_loud > self.quiet * self.RATE:
+                        self.onsets.append((frame + i) / self.RATE)
+                    last_loud = frame + i
+            frame += frames
+
+    def stop(self):
+        DesktopSession.stop_process(self._proc)
+        self._thread.join(5)
+        self._proc.stdout.close()
+
+
 def monitor_level(desk, seconds=1.0):
     """(RMS, seconds read) of what the null sink plays, read from its monitor (16-bit stereo)
     for up to `seconds` of sound. An idle null sink delivers nothing: then (0.0, 0.0) after a
@@ -862,6 +908,47 @@ class Sound(E2ECase):
         run.wait_main_window()
         run.trace.wait_for(r"player play", 10)
         self.assertHeard(run, "the spin sound")
+
+    def test_each_sound_starts_when_it_is_played(self):
+        # A forced hit: the spin sound, the celebration's sound and the show's music, each
+        # rendered a while before it is played (the show's music during the lead-in).
+        self.write_home("zumbolo.ini", b"[mode]\r\nmode=3\r\n")  # フニクリ・フニクラ
+        fun, _ = short_track("fun.mp3", 200)
+        self.write_home("fun.res", fun)
+        onsets = SoundOnsets(self.desk)
+        onsets.start()
+        try:
+            time.sleep(0.5)  # the null sink runs for its monitor before the program starts
+            run = self.program(["/v"], sink=None)
+            tr = run.trace
+            load = tr.wait_for(r"player render fun\.res", 20)
+            tr.wait_for(r"player play", 10, load)
+            time.sleep(1.5)
+        finally:
+            onsets.stop()
+        lines = tr.lines()
+        plays = [(ms, lines[i - 1][1] if i else "") for i, (ms, text) in enumerate(lines) if text == "player play"]
+        renders = [text.split()[-1] for _, text in lines if text.startswith("player render")]
+        self.assertEqual(renders[:3], ["kokab.res", "eye.res", "fun.res"], tr.tail())
+        self.assertEqual(len(plays), 3, "one play of each track:\n" + tr.tail())
+        self.assertTrue(onsets.onsets, "no sound reached the null sink")
+        # The trace's clock is the program's; the monitor's lags by PulseAudio's latency. So
+        # the sounds are compared with each other: each must start as long after the first as
+        # the program played it after the first. The monitor's timeline is not exact where the
+        # sink rewinds for a new stream (up to 0.07 s here), hence the tolerance; a sound that
+        # waited for its stream came 0.8 s and 2.8 s late.
+        first = onsets.onsets[0]
+        print(f"played at {[ms - plays[0][0] for ms, _ in plays]} ms; sounds began at "
+              f"{[round((t - first) * 1000) for t in onsets.onsets]} ms")
+        for k in (1, 2):
+            expected = first + (plays[k][0] - plays[0][0]) / 1000
+            near = [t for t in onsets.onsets if abs(t - expected) < 0.4]
+            found = ", ".join(f"{(t - first) * 1000:.0f}" for t in onsets.onsets)
+            self.assertTrue(near, f"play {k + 1} ({renders[k]}) at {plays[k][0] - plays[0][0]} ms after the "
+                                  f"first: no sound began near it; sounds began at {found} ms")
+            self.assertAlmostEqual(near[0], expected, delta=0.15,
+                                   msg=f"{renders[k]} began {(near[0] - first) * 1000:.0f} ms after the first "
+                                       f"sound; it was played {plays[k][0] - plays[0][0]} ms after it")
 
     def assertHeard(self, run, what):
         def stream():

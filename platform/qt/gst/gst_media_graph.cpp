@@ -376,6 +376,11 @@ struct GstMediaGraph::Impl {
   // seek between goes on from where the stop came, by a seek there (resume_at).
   bool plays_from_memory = false;
   std::optional<GstClockTime> resume_at;
+  // The current track's audio sink (a reference of our own), whether it has played since the
+  // render, and where the last seek went. See ReopenSink.
+  GstElement* audio_sink = nullptr;
+  bool sink_has_played = false;
+  GstClockTime seeked_to = 0;
 
   Impl(UiThreadPoster& poster, std::string sink_description) : ui(poster), sink(std::move(sink_description)) {}
 
@@ -388,6 +393,7 @@ struct GstMediaGraph::Impl {
   // itself.
   void SeekTo(GstClockTime at) {
     resume_at.reset();
+    seeked_to = at;
     ui_side->epoch = ++context->epoch;
     const bool sent = gst_element_seek_simple(pipeline, GST_FORMAT_TIME,
                                               static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
@@ -405,6 +411,18 @@ struct GstMediaGraph::Impl {
     }
   }
 
+  // A PulseAudio stream that has waited, prerolled, between the render and the first run plays
+  // that run late by as long as it waited: the first spin sound came 1.2 s late, the show music
+  // by the length of its lead-in. So before the first run the sink is set up afresh, and the
+  // track prerolls into it again where the last seek left it. Later runs start on time.
+  void ReopenSink() {
+    sink_has_played = true;
+    if (!audio_sink) return;
+    gst_element_set_state(audio_sink, GST_STATE_READY);
+    gst_element_set_state(audio_sink, GST_STATE_PAUSED);
+    SeekTo(seeked_to);
+  }
+
   // Waits for the pipeline's state change to settle; false when it failed or did not settle.
   bool Settle(GstClockTime timeout) {
     const GstStateChangeReturn result = gst_element_get_state(pipeline, nullptr, nullptr, timeout);
@@ -415,6 +433,8 @@ struct GstMediaGraph::Impl {
     running = false;
     plays_from_memory = false;
     resume_at.reset();
+    if (audio_sink) gst_object_unref(audio_sink);
+    audio_sink = nullptr;
     if (!pipeline) return;
     // Whatever the old pipeline has posted, or posts on its way down, is of no concern any more.
     ++ui_side->generation;
@@ -456,6 +476,7 @@ struct GstMediaGraph::Impl {
     // 1.7 s when nothing else plays on it (a null sink, say); "pulsesink provide-clock=false"
     // ends on time.
     LooseElement sink_bin = MakeSink();
+    audio_sink = GST_ELEMENT(gst_object_ref(sink_bin.get()));
 
     std::error_code size_unknown;
     const std::uintmax_t size = std::filesystem::file_size(file, size_unknown);
@@ -484,6 +505,8 @@ struct GstMediaGraph::Impl {
     context->file = name;
     ui_side->epoch = context->epoch.load();
     ui_side->ended_epoch = 0;
+    sink_has_played = false;
+    seeked_to = 0;
     Attach(pipeline, context);
 
     ErrorText failure = Preroll(pipeline, *context, name);
@@ -615,7 +638,11 @@ void GstMediaGraph::Run() {
   Impl& d = *impl_;
   // A running graph runs on, also past its end: only a seek makes it play again.
   if (!d.pipeline || d.running) return;
-  if (d.resume_at) d.SeekTo(*d.resume_at);
+  if (!d.sink_has_played) {
+    d.ReopenSink();
+  } else if (d.resume_at) {
+    d.SeekTo(*d.resume_at);
+  }
   if (gst_element_set_state(d.pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
     const ErrorText error = d.TakeError("Cannot play " + d.context->file);
     throw MediaError(error.text, error.code);
