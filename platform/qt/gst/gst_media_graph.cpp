@@ -298,7 +298,7 @@ gboolean OnSeekData(GstElement*, guint64 position, gpointer data) {
 
 // PulseAudio asks a stream for more sound every ~90 ms with pulsesink's default buffer of
 // 200 ms, and each request wakes two of the program's threads. The spin sound, replayed every
-// spin, is given a buffer of 1 s in segments of 100 ms: that halves what the sound costs while
+// spin, is given a buffer of 1 s in segments of 100 ms: that halves those wake-ups while
 // spinning. It starts no later for it: PulseAudio (and PipeWire's server for its clients) write
 // a new stream's sound in ahead of what is buffered. A buffer set in the sink's description is
 // left as it is.
@@ -306,8 +306,8 @@ constexpr gint64 kMemoryTrackBufferUs = 1000000;
 constexpr gint64 kMemoryTrackSegmentUs = 100000;
 
 bool HasDefault(GstElement* element, const char* property, gint64 value) {
-  GParamSpec* spec = g_object_class_find_property(G_OBJECT_GET_CLASS(element), property);
-  return spec && G_IS_PARAM_SPEC_INT64(spec) && G_PARAM_SPEC_INT64(spec)->default_value == value;
+  GParamSpec* param = g_object_class_find_property(G_OBJECT_GET_CLASS(element), property);
+  return param && G_IS_PARAM_SPEC_INT64(param) && G_PARAM_SPEC_INT64(param)->default_value == value;
 }
 
 void GiveLargerBufferIfPulse(GstElement* element) {
