@@ -909,11 +909,31 @@ class Sound(E2ECase):
         run.trace.wait_for(r"player play", 10)
         self.assertHeard(run, "the spin sound")
 
+    def test_background_music_loops_on_time(self):
+        # Nothing records the null sink's monitor here: with no other stream on it, a sink that
+        # kept the pipeline's clock ended the first stretch of a track 0.5-1.2 s late.
+        spring, duration = short_track("spring.mp3", 100)
+        self.write_home("spring.res", spring)
+        self.write_home("zumbolo.ini", b"[sound]\r\nkoka=1\r\n")  # ＢＧＭ
+        run = self.program(sink=None)
+        tr = run.trace
+        play = tr.wait_for(r"player play", 10)
+        seek = tr.find(r"player seek \d+")
+        loops = [tr.wait_for(r"player play", duration + 5, play + 1)]
+        loops.append(tr.wait_for(r"player play", duration + 5, loops[0] + 1))
+        rewound_to = int(tr.text(seek).split()[-1]) / 1e7  # 100 ns units
+        expected = duration - rewound_to
+        plays = [tr.ms(i) for i in [play] + loops]
+        for a, b in zip(plays, plays[1:]):
+            self.assertAlmostEqual((b - a) / 1000, expected, delta=0.1,
+                                   msg=f"the music played from {rewound_to:.3f} s to its end ({duration:.3f} s) "
+                                       f"in {(b - a) / 1000:.3f} s; plays at {plays} ms")
+
     def test_each_sound_starts_when_it_is_played(self):
         # A forced hit: the spin sound, the celebration's sound and the show's music, each
         # rendered a while before it is played (the show's music during the lead-in).
         self.write_home("zumbolo.ini", b"[mode]\r\nmode=3\r\n")  # フニクリ・フニクラ
-        fun, _ = short_track("fun.mp3", 200)
+        fun, duration = short_track("fun.mp3", 200)
         self.write_home("fun.res", fun)
         onsets = SoundOnsets(self.desk)
         onsets.start()
@@ -949,6 +969,12 @@ class Sound(E2ECase):
             self.assertAlmostEqual(near[0], expected, delta=0.15,
                                    msg=f"{renders[k]} began {(near[0] - first) * 1000:.0f} ms after the first "
                                        f"sound; it was played {plays[k][0] - plays[0][0]} ms after it")
+        # And the show ends with its music.
+        end = tr.wait_for(r"dance 110", duration + 10)
+        played_for = (tr.ms(end) - plays[2][0]) / 1000
+        self.assertAlmostEqual(played_for, duration, delta=0.25,
+                               msg=f"the show ended {played_for:.3f} s after its music was played; the music "
+                                   f"lasts {duration:.3f} s")
 
     def assertHeard(self, run, what):
         def stream():

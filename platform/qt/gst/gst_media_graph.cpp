@@ -296,45 +296,65 @@ gboolean OnSeekData(GstElement*, guint64 position, gpointer data) {
   return TRUE;
 }
 
+// Settings of a pulsesink that the sink's description leaves at their defaults.
+using PulseTuning = void (*)(GstElement* pulsesink);
+
+bool HasDefault(GstElement* element, const char* property) {
+  GParamSpec* param = g_object_class_find_property(G_OBJECT_GET_CLASS(element), property);
+  if (!param) return false;
+  GValue value = G_VALUE_INIT;
+  g_value_init(&value, G_PARAM_SPEC_VALUE_TYPE(param));
+  g_object_get_property(G_OBJECT(element), property, &value);
+  const bool is_default = g_param_value_defaults(param, &value);
+  g_value_unset(&value);
+  return is_default;
+}
+
+bool IsPulsesink(GstElement* element) {
+  GstElementFactory* factory = gst_element_get_factory(element);
+  return factory && g_strcmp0(gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(factory)), "pulsesink") == 0;
+}
+
+void OnDeepElementAdded(GstBin*, GstBin*, GstElement* element, gpointer tuning) {
+  if (IsPulsesink(element)) reinterpret_cast<PulseTuning>(tuning)(element);
+}
+
+// Tunes the pulsesinks in `sink_bin`, and those an automatic sink makes in it later.
+void TunePulsesinks(GstElement* sink_bin, PulseTuning tuning) {
+  if (!GST_IS_BIN(sink_bin)) {
+    if (IsPulsesink(sink_bin)) tuning(sink_bin);
+    return;
+  }
+  GstIterator* elements = gst_bin_iterate_recurse(GST_BIN(sink_bin));
+  GValue item = G_VALUE_INIT;
+  while (gst_iterator_next(elements, &item) == GST_ITERATOR_OK) {
+    if (GstElement* element = GST_ELEMENT(g_value_get_object(&item)); IsPulsesink(element)) tuning(element);
+    g_value_reset(&item);
+  }
+  g_value_unset(&item);
+  gst_iterator_free(elements);
+  g_signal_connect(sink_bin, "deep-element-added", G_CALLBACK(OnDeepElementAdded), reinterpret_cast<gpointer>(tuning));
+}
+
+// A pulsesink that provides the pipeline's clock ends the first stretch of a track late: on a
+// PulseAudio null sink the background music's first loop came 0.5-1.2 s late, and so would the
+// end of a show. Played to the system clock, the sink ends every stretch on time.
+void UseTheSystemClock(GstElement* pulsesink) {
+  if (HasDefault(pulsesink, "provide-clock")) g_object_set(pulsesink, "provide-clock", FALSE, nullptr);
+}
+
 // PulseAudio asks a stream for more sound every ~90 ms with pulsesink's default buffer of
 // 200 ms, and each request wakes two of the program's threads. The spin sound, replayed every
 // spin, is given a buffer of 1 s in segments of 100 ms: that halves those wake-ups while
 // spinning. It starts no later for it: PulseAudio (and PipeWire's server for its clients) write
-// a new stream's sound in ahead of what is buffered. A buffer set in the sink's description is
-// left as it is.
+// a new stream's sound in ahead of what is buffered.
 constexpr gint64 kMemoryTrackBufferUs = 1000000;
 constexpr gint64 kMemoryTrackSegmentUs = 100000;
 
-bool HasDefault(GstElement* element, const char* property, gint64 value) {
-  GParamSpec* param = g_object_class_find_property(G_OBJECT_GET_CLASS(element), property);
-  return param && G_IS_PARAM_SPEC_INT64(param) && G_PARAM_SPEC_INT64(param)->default_value == value;
-}
-
-void GiveLargerBufferIfPulse(GstElement* element) {
-  GstElementFactory* factory = gst_element_get_factory(element);
-  if (!factory || g_strcmp0(gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(factory)), "pulsesink") != 0) return;
-  gint64 buffer_us = 0;
-  gint64 segment_us = 0;
-  g_object_get(element, "buffer-time", &buffer_us, "latency-time", &segment_us, nullptr);
-  if (HasDefault(element, "buffer-time", buffer_us) && HasDefault(element, "latency-time", segment_us)) {
-    g_object_set(element, "buffer-time", kMemoryTrackBufferUs, "latency-time", kMemoryTrackSegmentUs, nullptr);
+void GiveALargerBuffer(GstElement* pulsesink) {
+  if (HasDefault(pulsesink, "buffer-time") && HasDefault(pulsesink, "latency-time")) {
+    g_object_set(pulsesink, "buffer-time", kMemoryTrackBufferUs, "latency-time", kMemoryTrackSegmentUs, nullptr);
   }
-}
-
-void OnDeepElementAdded(GstBin*, GstBin*, GstElement* element, gpointer) { GiveLargerBufferIfPulse(element); }
-
-// For the pulsesinks in `sink_bin`, and those an automatic sink makes in it later.
-void GiveLargerBuffersToPulse(GstElement* sink_bin) {
-  if (!GST_IS_BIN(sink_bin)) {
-    GiveLargerBufferIfPulse(sink_bin);
-    return;
-  }
-  GstIterator* elements = gst_bin_iterate_recurse(GST_BIN(sink_bin));
-  gst_iterator_foreach(
-      elements, [](const GValue* item, gpointer) { GiveLargerBufferIfPulse(GST_ELEMENT(g_value_get_object(item))); },
-      nullptr);
-  gst_iterator_free(elements);
-  g_signal_connect(sink_bin, "deep-element-added", G_CALLBACK(OnDeepElementAdded), nullptr);
 }
 
 // Decodes what a prerolled decoder (a playbin into an appsink) plays, to its end. Nothing when
@@ -513,10 +533,8 @@ struct GstMediaGraph::Impl {
       throw MediaError(text.text.empty() ? "Not a file name: " + name : text.text, text.code);
     }
     // The sink is a gst-launch description: "autoaudiosink", "fakesink sync=true" in tests.
-    // A PulseAudio sink that provides the pipeline's clock holds back the end of stream by up to
-    // 1.7 s when nothing else plays on it (a null sink, say); "pulsesink provide-clock=false"
-    // ends on time.
     LooseElement sink_bin = MakeSink();
+    TunePulsesinks(sink_bin.get(), UseTheSystemClock);
     audio_sink = GST_ELEMENT(gst_object_ref(sink_bin.get()));
 
     std::error_code size_unknown;
@@ -603,7 +621,7 @@ struct GstMediaGraph::Impl {
     if (!source) return nullptr;
     std::vector<GstElement*> chain{source.get()};
     LooseElement convert, resample;
-    GiveLargerBuffersToPulse(sink_bin.get());
+    TunePulsesinks(sink_bin.get(), GiveALargerBuffer);
     if (!SinkTakes(sink_bin.get(), track->caps)) {
       convert.reset(gst_element_factory_make("audioconvert", nullptr));
       resample.reset(gst_element_factory_make("audioresample", nullptr));
