@@ -21,6 +21,7 @@ import signal
 import struct
 import subprocess
 import sys
+import threading
 import time
 import unittest
 
@@ -188,7 +189,6 @@ class SoundOnsets:
         self._proc = self._thread = None
 
     def start(self):
-        import threading
         self._proc = subprocess.Popen(["parec", "-d", NULL_SINK + ".monitor", "--raw", "--format=s16le",
                                        "--rate=44100", "--channels=2", "--latency-msec=20"],
                                       env=self.desk.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
@@ -947,7 +947,7 @@ class Sound(E2ECase):
         finally:
             onsets.stop()
         lines = tr.lines()
-        plays = [(ms, lines[i - 1][1] if i else "") for i, (ms, text) in enumerate(lines) if text == "player play"]
+        plays = [ms for ms, text in lines if text == "player play"]
         renders = [text.split()[-1] for _, text in lines if text.startswith("player render")]
         self.assertEqual(renders[:3], ["kokab.res", "eye.res", "fun.res"], tr.tail())
         self.assertEqual(len(plays), 3, "one play of each track:\n" + tr.tail())
@@ -958,20 +958,19 @@ class Sound(E2ECase):
         # sink rewinds for a new stream (up to 0.07 s here), hence the tolerance; a sound that
         # waited for its stream came 0.8 s and 2.8 s late.
         first = onsets.onsets[0]
-        print(f"played at {[ms - plays[0][0] for ms, _ in plays]} ms; sounds began at "
-              f"{[round((t - first) * 1000) for t in onsets.onsets]} ms")
+        found = ", ".join(f"{(t - first) * 1000:.0f}" for t in onsets.onsets)
+        print(f"played at {[ms - plays[0] for ms in plays]} ms; sounds began at {found} ms")
         for k in (1, 2):
-            expected = first + (plays[k][0] - plays[0][0]) / 1000
+            expected = first + (plays[k] - plays[0]) / 1000
             near = [t for t in onsets.onsets if abs(t - expected) < 0.4]
-            found = ", ".join(f"{(t - first) * 1000:.0f}" for t in onsets.onsets)
-            self.assertTrue(near, f"play {k + 1} ({renders[k]}) at {plays[k][0] - plays[0][0]} ms after the "
+            self.assertTrue(near, f"play {k + 1} ({renders[k]}) at {plays[k] - plays[0]} ms after the "
                                   f"first: no sound began near it; sounds began at {found} ms")
             self.assertAlmostEqual(near[0], expected, delta=0.15,
                                    msg=f"{renders[k]} began {(near[0] - first) * 1000:.0f} ms after the first "
-                                       f"sound; it was played {plays[k][0] - plays[0][0]} ms after it")
+                                       f"sound; it was played {plays[k] - plays[0]} ms after it")
         # And the show ends with its music.
         end = tr.wait_for(r"dance 110", duration + 10)
-        played_for = (tr.ms(end) - plays[2][0]) / 1000
+        played_for = (tr.ms(end) - plays[2]) / 1000
         self.assertAlmostEqual(played_for, duration, delta=0.25,
                                msg=f"the show ended {played_for:.3f} s after its music was played; the music "
                                    f"lasts {duration:.3f} s")

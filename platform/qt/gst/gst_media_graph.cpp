@@ -478,7 +478,6 @@ struct GstMediaGraph::Impl {
   // track prerolls into it again where the last seek left it. Later runs start on time.
   void ReopenSink() {
     sink_has_played = true;
-    if (!audio_sink) return;
     gst_element_set_state(audio_sink, GST_STATE_READY);
     gst_element_set_state(audio_sink, GST_STATE_PAUSED);
     SeekTo(seeked_to);
