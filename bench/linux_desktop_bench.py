@@ -40,6 +40,7 @@ sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.join(SOURCE_DIR, "tests", "e2e"))
 
 from desktop_session import DesktopSession, DesktopError, wait_until  # noqa: E402
+from debian_commands import missing  # noqa: E402
 
 TOOLS = ["Xvfb", "xsetroot", "openbox", "tint2", "xprop", "xwininfo"]
 SINKS = {"fake": "fakesink sync=true", "pulse": "pulsesink"}
@@ -317,9 +318,9 @@ def main(argv):
     if not os.access(args.binary, os.X_OK):
         print(f"linux_desktop_bench: no program at {args.binary}", file=sys.stderr)
         return 77
-    missing = [t for t in TOOLS + (["pulseaudio", "pactl"] if args.sound == "pulse" else []) if not shutil.which(t)]
-    if missing:
-        print("linux_desktop_bench: missing " + ", ".join(missing), file=sys.stderr)
+    lines = missing(TOOLS + (["pulseaudio", "pactl"] if args.sound == "pulse" else []))
+    if lines:
+        print("linux_desktop_bench: missing commands:\n  " + "\n  ".join(lines), file=sys.stderr)
         return 77
     args.binary = os.path.abspath(args.binary)
     load_before = " ".join(read("/proc/loadavg").split()[:3])

@@ -1,18 +1,14 @@
 #!/bin/sh
-# Installs what building and testing Zumbolo! needs on Debian 12.
+# Installs what building and testing Zumbolo! needs on Debian 12: every package that
+# tools/debian-packages.txt lists (the first word of each line that is not a comment).
 set -eu
-packages="cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev"
-# The Linux desktop program: Qt 6 Widgets, X11 (xcb), GStreamer with its MP3 decoder.
-packages="$packages pkg-config qt6-base-dev libxcb1-dev libxcb-shape0-dev libgstreamer1.0-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good"
-# Its end-to-end checks: a private X desktop with a tray, and a sound server with a null sink.
-packages="$packages python3 xvfb openbox tint2 xdotool x11-utils x11-apps x11-xserver-utils wmctrl pulseaudio pulseaudio-utils"
-# The Windows program: the MinGW-w64 cross compiler (x86-64, POSIX threads, as the toolchain file
-# names it), and Wine to run it and its checks, with a Japanese font for the menu (FontLink).
-packages="$packages g++-mingw-w64-x86-64-posix wine wine64 fonts-noto-cjk"
+here=$(dirname "$0")
+packages=$(sed -e 's/#.*//' "$here/debian-packages.txt" | awk 'NF { print $1 }')
 if [ "$(id -u)" -eq 0 ]; then
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $packages >/dev/null
+  sudo=
 else
-  sudo apt-get update -qq
-  sudo DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $packages >/dev/null
+  sudo=sudo
 fi
+$sudo apt-get update -qq
+# shellcheck disable=SC2086  # one word a package
+$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $packages >/dev/null

@@ -18,6 +18,10 @@ sys.path.insert(0, HERE)
 import xshot  # noqa: E402
 import zumbolo_e2e as e2e  # noqa: E402
 from desktop_session import DesktopSession, ROOT_COLOUR, NULL_SINK, wait_until  # noqa: E402
+from debian_commands import report_missing  # noqa: E402
+
+# The program's checks' commands, and the X client the harness opens a window with.
+TOOLS = e2e.TOOLS + ["xmessage"]
 
 
 def xwd_file(width, height, pixels, byte_order, file_endian, bpp=32):
@@ -136,8 +140,7 @@ class Desktop(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    missing = [t for t in e2e.TOOLS if e2e.shutil.which(t) is None]
-    if missing:
-        print("missing desktop tools: " + " ".join(missing))
-        sys.exit(1 if os.environ.get("CI") else 77)
+    status = report_missing(TOOLS, "harness_test")
+    if status is not None:
+        sys.exit(status)
     unittest.main(verbosity=2)

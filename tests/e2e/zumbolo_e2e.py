@@ -31,6 +31,7 @@ sys.path.insert(0, HERE)
 
 import xshot  # noqa: E402
 from trace_reader import Trace  # noqa: E402
+from debian_commands import report_missing  # noqa: E402
 from desktop_session import (DesktopSession, DesktopError, ROOT_COLOUR, NULL_SINK,  # noqa: E402
                              wait_until, _die_with_parent)
 
@@ -1007,13 +1008,9 @@ def main(argv):
     if not os.access(BINARY, os.X_OK):
         print(f"SKIPPED: no program at {BINARY} (the desktop program is not built here)")
         return 77
-    missing = [t for t in TOOLS if shutil.which(t) is None]
-    if missing:
-        print("missing desktop tools: " + " ".join(missing))
-        if os.environ.get("CI"):
-            return 1
-        print("SKIPPED (outside CI)")
-        return 77
+    status = report_missing(TOOLS, "zumbolo_e2e")
+    if status is not None:
+        return status
     os.makedirs(ARTIFACTS, exist_ok=True)
     print(f"program {BINARY}; screenshots, traces and logs in {ARTIFACTS}")
     started = time.monotonic()

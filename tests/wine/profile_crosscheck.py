@@ -26,8 +26,10 @@ import time
 
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 
-from wine_env import WinePrefix, missing_wine, skip_or_fail  # noqa: E402
+from wine_env import TOOLS, WinePrefix, skip_or_fail  # noqa: E402
+from debian_commands import report_missing  # noqa: E402
 
 MISSING = "(missing)"  # the default of every read: what a key without a value reads as
 AGREE = None           # no value given: the two sides only have to agree
@@ -323,9 +325,9 @@ def main(argv):
     parser.add_argument("--keep", action="store_true", help="keep the files of the run")
     args = parser.parse_args(argv[1:])
 
-    missing = missing_wine()
-    if missing:
-        return skip_or_fail("not installed: " + " ".join(missing))
+    status = report_missing(TOOLS, "profile_crosscheck")
+    if status is not None:
+        return status
     if not os.path.isfile(args.windows):
         return skip_or_fail(f"no Windows probe at {args.windows} (build the windows preset)")
     if not os.access(args.native, os.X_OK):

@@ -27,9 +27,7 @@ class WineError(AssertionError):
     pass
 
 
-def missing_wine():
-    """The names of the Wine programs that are not installed (empty when all are)."""
-    return [tool for tool in ("wine", "wineboot", "wineserver") if shutil.which(tool) is None]
+TOOLS = ["wine", "wineboot", "wineserver"]
 
 
 def skip_or_fail(reason):

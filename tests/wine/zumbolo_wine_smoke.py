@@ -43,7 +43,8 @@ sys.path.insert(0, os.path.join(SOURCE_DIR, "tests", "e2e"))
 import xshot  # noqa: E402
 from trace_reader import Trace  # noqa: E402
 from desktop_session import DesktopSession, DesktopError, ROOT_COLOUR, wait_until  # noqa: E402
-from wine_env import WinePrefix, missing_wine, skip_or_fail, windows_path  # noqa: E402
+from wine_env import TOOLS as WINE_TOOLS, WinePrefix, skip_or_fail, windows_path  # noqa: E402
+from debian_commands import report_missing  # noqa: E402
 
 EXE = None  # set by main()
 ARTIFACTS = os.environ.get("ZUMBOLO_WINE_ARTIFACTS", "/tmp/zumbolo-wine-smoke")
@@ -537,9 +538,9 @@ def main(argv):
     parser.add_argument("--exe", default=os.path.join(SOURCE_DIR, "build-windows", "platform", "win32", "zumbolo.exe"))
     args, rest = parser.parse_known_args(argv[1:])
     EXE = os.path.abspath(args.exe)
-    missing = missing_wine() + [t for t in TOOLS if shutil.which(t) is None]
-    if missing:
-        return skip_or_fail("not installed: " + " ".join(missing))
+    status = report_missing(WINE_TOOLS + TOOLS, "zumbolo_wine_smoke")
+    if status is not None:
+        return status
     if not os.path.isfile(EXE):
         return skip_or_fail(f"no zumbolo.exe at {EXE} (build the windows preset)")
     os.makedirs(ARTIFACTS, exist_ok=True)
