@@ -108,15 +108,16 @@ void TForm1::ReadSettings(ProfileStore& ini, const WorkArea& work_area) {
   if (CharColor < 0 || CharColor > 2) CharColor = 1;
   MMTimer1.SetInterval(static_cast<std::uint32_t>(TempoNormal));
 
+  // A negative coordinate, or one beyond any screen, keeps the home from the work area.
   int left = read("form", "left", -1);
-  if (left >= 0) {
+  if (left >= 0 && IsWithinPositionLimit(left)) {
     if (MiniMode && left > work_area.width - 200) left = work_area.width - 250;
     pos.HomeLeft = left;
     window.SetLeft(left);
     pos.RecomputeHorizontal(MiniMode);
   }
   int top = read("form", "top", -1);
-  if (top >= 0) {
+  if (top >= 0 && IsWithinPositionLimit(top)) {
     const int height = MiniMode ? 32 : kFigurePixels;
     if (MiniMode && top > work_area.height - height) top = work_area.height - height - 20;
     pos.HomeTop = top;

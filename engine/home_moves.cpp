@@ -1,11 +1,14 @@
 // The arrow keys move the resting position, and the positions derived from it, by 10 pixels;
-// the main window and both pop-ups follow at once, even in the middle of a show.
+// the main window and both pop-ups follow at once, even in the middle of a show. A move that
+// would take the home beyond any screen is not made.
 
 #include "app/tform1.h"
 
 namespace zumbolo {
 
 void TForm1::MoveHome(int dx, int dy) {
+  if (!IsWithinPositionLimit(pos.HomeTop + dy)) dy = 0;
+  if (!IsWithinPositionLimit(pos.HomeLeft + dx)) dx = 0;
   if (dy != 0) {
     pos.ShiftVertical(dy);
     window.SetTop(pos.HomeTop);

@@ -3,6 +3,14 @@
 
 namespace zumbolo {
 
+// No screen reaches this far: a coordinate beyond it (a damaged or hand-edited settings file) is
+// not a position, and the window is never moved past it, so that no position arithmetic can
+// overflow.
+inline constexpr int kPositionLimit = 1'000'000;
+inline constexpr bool IsWithinPositionLimit(int value) {
+  return value >= -kPositionLimit && value <= kPositionLimit;
+}
+
 struct Positions {
   int HomeLeft = 0;
   int HomeTop = 0;

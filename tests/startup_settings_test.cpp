@@ -309,6 +309,9 @@ TEST(StartupSettings, AStoredPositionReplacesTheHomeAndItsOffsets) {
       // Negative coordinates keep the home from the work area.
       {"[form]\r\nleft=-5\r\ntop=-1\r\n", {}, 1030, 652},
       {"[form]\r\nleft=-1\r\ntop=300\r\n", {"top 300"}, 1030, 300},
+      // So do coordinates no screen has, which would overflow the offsets.
+      {"[form]\r\nleft=2147483647\r\ntop=1000001\r\n", {}, 1030, 652},
+      {"[form]\r\nleft=2147483600\r\ntop=2147483647\r\n", {}, 1030, 652},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.settings);
