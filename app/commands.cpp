@@ -7,6 +7,11 @@
 namespace zumbolo {
 
 void TForm1::Execute(ActionId action) {
+  trace("user", ActionList1[action].name);
+  RunAction(action);
+}
+
+void TForm1::RunAction(ActionId action) {
   Guarded([this, action] {
     switch (action) {
       case ActionId::aup: aupExecute(); break;
@@ -28,8 +33,13 @@ void TForm1::Execute(ActionId action) {
 }
 
 void TForm1::MenuItemClick(Item item) {
+  trace("user", PopupMenu1[item].name);
+  ClickMenuItem(item);
+}
+
+void TForm1::ClickMenuItem(Item item) {
   const MenuItem& entry = PopupMenu1[item];
-  if (entry.action) return Execute(*entry.action);
+  if (entry.action) return RunAction(*entry.action);
   Guarded([this, item] {
     for (const OddsItem& choice : kOddsItems) {
       if (choice.item == item) return SetHitOdds(item, choice.odds);
@@ -46,11 +56,16 @@ void TForm1::MenuItemClick(Item item) {
 
 bool TForm1::KeyPressed(int shortcut) {
   const auto action = ActionList1.ForShortCut(shortcut);
-  if (action) Execute(*action);
-  return action.has_value();
+  if (!action) return false;
+  trace("user", "key:" + std::to_string(shortcut));
+  RunAction(*action);
+  return true;
 }
 
-void TForm1::FormClick() { MenuItemClick(Item::istart); }
+void TForm1::FormClick() {
+  trace("user", "click");
+  ClickMenuItem(Item::istart);
+}
 
 void TForm1::astartExecute() {
   if (Form2.Visible()) Form2.Hide();

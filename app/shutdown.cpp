@@ -9,6 +9,7 @@ namespace zumbolo {
 void TForm1::FormCloseQuery() {
   if (closed_) return;
   closed_ = true;
+  trace("close");
 
   Timer1.SetEnabled(false);
   MMTimer1.SetEnabled(false);

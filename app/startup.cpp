@@ -14,6 +14,7 @@
 namespace zumbolo {
 
 void TForm1::Start(const StartupArgs& args) {
+  RecordRun(args);
   FormCreate(args);
   Form2Create();
   Form3Create();

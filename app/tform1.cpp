@@ -26,7 +26,10 @@ TForm1::TForm1(Ports ports)
       .report = [this](const std::exception& error) { ShowException(error); },
   });
   MMTimer1.Design(451, &kBgmShow);
-  Timer1.SetOnTimer([this] { Guarded([this] { Timer1Timer(); }); });
+  Timer1.SetOnTimer([this] {
+    trace("event", "timer1");
+    Guarded([this] { Timer1Timer(); });
+  });
 }
 
 TForm1::~TForm1() = default;
@@ -37,10 +40,12 @@ void TForm1::ShowException(const std::exception& error) {
 }
 
 void TForm1::GraphComplete() {
+  trace("event", "complete");
   Guarded([this] { mgraphGraphComplete(); });
 }
 
 void TForm1::GraphPaused() {
+  trace("event", "paused");
   Guarded([this] { mgraphGraphPaused(); });
 }
 

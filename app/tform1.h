@@ -82,6 +82,8 @@ class TForm1 : private MediaEvents {
   TForm1& operator=(const TForm1&) = delete;
 
   // ---- What the platform calls, always on the user-interface thread -----------------------
+  // Each of these writes what the user did as a trace line ("user WHAT", WHAT as zumbolo-sim's
+  // --at names it; "close"), so that a run can be replayed from its trace.
   // Program start (app/startup.cpp): the main window, then Form2, then Form3, whose creation
   // starts the music and the beat.
   void Start(const StartupArgs& args);
@@ -101,12 +103,18 @@ class TForm1 : private MediaEvents {
   MediaEvents& media_events() { return *this; }
 
   // ---- Start-up (app/startup.cpp) -----------------------------------------------------------
+  // What a replay of this run needs to start as it did (app/run_record.cpp): the seed, the
+  // command line, the work area, the date pattern, the settings file and the track files found.
+  void RecordRun(const StartupArgs& args);
   void FormCreate(const StartupArgs& args);
   void ReadSettings(ProfileStore& ini, const WorkArea& work_area);
   void Form2Create();
   void Form3Create();
 
   // ---- Commands (app/commands.cpp) ----------------------------------------------------------
+  // An action, or a menu item's click, on behalf of another command (no "user" line).
+  void RunAction(ActionId action);
+  void ClickMenuItem(Item item);
   void astartExecute();
   void StopBeat();
   void RestartBeat();

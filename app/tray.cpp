@@ -7,9 +7,11 @@ namespace zumbolo {
 void TForm1::TrayCallback(int mouse_message) {
   switch (mouse_message) {
     case kLeftButtonDown:
-      Execute(ActionId::astart);
+      trace("user", "tray-left");
+      RunAction(ActionId::astart);
       break;
     case kRightButtonDown: {
+      trace("user", "tray-right");
       const ScreenPoint at = shell.CursorPos();
       Foreground();
       shell.ShowPopupMenu(at);
@@ -20,6 +22,9 @@ void TForm1::TrayCallback(int mouse_message) {
   }
 }
 
-void TForm1::TaskbarCreated() { shell.AddTrayIcon(); }
+void TForm1::TaskbarCreated() {
+  trace("user", "taskbar-created");
+  shell.AddTrayIcon();
+}
 
 }  // namespace zumbolo

@@ -32,7 +32,7 @@ using testing::During;
 using testing::ParsedOptions;
 using testing::RunSim;
 using testing::ScratchDir;
-using testing::SplitLines;
+using testing::StageLogLines;
 using testing::WithoutTimes;
 using testing::WriteText;
 using Lines = std::vector<std::string>;
@@ -50,7 +50,7 @@ class Session {
   }
   Lines Run() {
     simulation_.Run();
-    return SplitLines(log_.str());
+    return StageLogLines(log_.str());
   }
   sim::Simulation& simulation() { return simulation_; }
 

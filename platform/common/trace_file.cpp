@@ -1,9 +1,32 @@
 #include "platform/common/trace_file.h"
 
+#include <ctime>
+#include <string>
+
 namespace zumbolo {
 
+namespace {
+
+// The local date and time now, as zumbolo-sim --clock takes it: YYYY-MM-DDTHH:MM:SS.
+std::string LocalClock() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+#ifdef _WIN32
+  localtime_s(&local, &now);
+#else
+  localtime_r(&now, &local);
+#endif
+  char text[32] = {};
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
+  return text;
+}
+
+}  // namespace
+
 TraceFile::TraceFile(const std::filesystem::path& path, std::chrono::steady_clock::time_point start)
-    : file_(path, std::ios::binary | std::ios::trunc), start_(start) {}
+    : file_(path, std::ios::binary | std::ios::trunc), start_(start) {
+  Write("clock " + LocalClock());
+}
 
 void TraceFile::Write(std::string_view line) {
   if (!file_.is_open()) return;

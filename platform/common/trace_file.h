@@ -1,7 +1,8 @@
 #pragma once
 // The trace file that $ZUMBOLO_TRACE names: the engine's trace lines, each as
 // "<ms since start> <line>" in UTF-8, written and flushed one by one so that a test can follow
-// the program as it runs.
+// the program as it runs. Its first line is "clock YYYY-MM-DDTHH:MM:SS", the local time when it
+// was opened.
 
 #include <chrono>
 #include <filesystem>

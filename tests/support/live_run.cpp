@@ -30,6 +30,6 @@ std::vector<std::string> LiveRun::Do(const std::string& what) {
   return WithoutTimes(std::vector<std::string>(log.begin() + static_cast<std::ptrdiff_t>(before), log.end()));
 }
 
-std::vector<std::string> LiveRun::Log() const { return SplitLines(log_.str()); }
+std::vector<std::string> LiveRun::Log() const { return StageLogLines(log_.str()); }
 
 }  // namespace zumbolo::testing

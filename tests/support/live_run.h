@@ -25,7 +25,7 @@ class LiveRun {
   // Does what a user would, at this moment, and gives back the lines it wrote.
   std::vector<std::string> Do(const std::string& what);
 
-  // The log so far, a line each.
+  // The log so far, a line each (the lines in the log's own words).
   std::vector<std::string> Log() const;
 
   sim::Simulation& sim() { return *sim_; }

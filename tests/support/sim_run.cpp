@@ -27,13 +27,21 @@ std::vector<std::string> RunSim(const sim::Options& options) {
     sim::Simulation simulation(options, log);
     simulation.Run();
   }
-  return SplitLines(log.str());
+  return StageLogLines(log.str());
 }
 
 std::vector<std::string> SplitLines(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::vector<std::string> StageLogLines(const std::string& text) {
+  std::vector<std::string> lines;
+  for (std::string& line : SplitLines(text)) {
+    if (IsLogLine(line)) lines.push_back(std::move(line));
+  }
   return lines;
 }
 

@@ -17,8 +17,8 @@ namespace zumbolo::testing {
 // zumbolo-sim's options from its own words; throws std::invalid_argument when they are wrong.
 sim::Options ParsedOptions(const std::vector<std::string>& args);
 
-// The log of one run, a line each, with the options a test gives in zumbolo-sim's own words,
-// e.g. {"--seed", "7", "--until", "5000", "--", "/v"}.
+// The log of one run, a line each (the lines in the log's own words, see IsLogLine), with the
+// options a test gives in zumbolo-sim's own words, e.g. {"--seed", "7", "--until", "5000", "--", "/v"}.
 std::vector<std::string> RunSim(const std::vector<std::string>& args);
 
 // The same for parsed options (a test may set a --dir of its own to look at files afterwards).
@@ -26,6 +26,8 @@ std::vector<std::string> RunSim(const sim::Options& options);
 
 // A text cut into its lines.
 std::vector<std::string> SplitLines(const std::string& text);
+// A log's text cut into its lines, keeping those in the log's own words (IsLogLine).
+std::vector<std::string> StageLogLines(const std::string& text);
 
 // The lines from the first one equal to `from` (inclusive) up to the first later one equal to
 // `to` (exclusive); empty when `from` does not occur.
