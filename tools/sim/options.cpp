@@ -17,7 +17,9 @@ const char* const kUsage =
     "  --track NAME=MS      simulated duration of a track file (e.g. tell.res=209528)\n"
     "  --stall MS:D         the user-interface thread is busy from MS for D ms (repeatable)\n"
     "  --log FILE           where the log goes (default: standard output)\n"
-    "  --clock YYYY-MM-DDTHH:MM:SS  local date and time at virtual time 0 (default: now)\n";
+    "  --clock YYYY-MM-DDTHH:MM:SS  local date and time at virtual time 0 (default: now)\n"
+    "  --date-pattern P     the user's short date pattern, which the day keys are written in\n"
+    "                       (default: none, so m/d/yy)\n";
 
 namespace {
 
@@ -121,6 +123,8 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
       const auto clock = ClockTime(value);
       if (!clock) return bad();
       options.clock = *clock;
+    } else if (option == "--date-pattern") {
+      options.date_pattern = value;
     } else {
       error = "unknown option " + option;
       return std::nullopt;

@@ -33,6 +33,7 @@ struct Options {
   std::vector<Stall> stalls;
   std::optional<std::filesystem::path> log;  // none: standard output
   std::optional<std::int64_t> clock;  // local time at virtual 0, seconds since 1970; none: now
+  std::string date_pattern;  // the short date pattern of the day keys; empty: m/d/yy
   std::vector<std::string> program_args;
 };
 

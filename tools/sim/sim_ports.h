@@ -90,12 +90,16 @@ class SimPlayer : public MediaGraph {
 
 class SimShell : public Shell {
  public:
-  SimShell(Scheduler& scheduler, WorkArea work_area, std::int64_t clock_start_seconds)
-      : scheduler_(scheduler), work_area_(work_area), clock_start_(clock_start_seconds) {}
+  SimShell(Scheduler& scheduler, WorkArea work_area, std::int64_t clock_start_seconds,
+           std::string date_pattern = {})
+      : scheduler_(scheduler),
+        work_area_(work_area),
+        clock_start_(clock_start_seconds),
+        date_pattern_(std::move(date_pattern)) {}
 
   WorkArea GetWorkArea() override { return work_area_; }
   LocalDate Today() override;
-  std::string ShortDatePattern() override { return {}; }
+  std::string ShortDatePattern() override { return date_pattern_; }
   void AddTrayIcon() override { ++tray_icons_added; }
   void RemoveTrayIcon() override { ++tray_icons_removed; }
   ScreenPoint CursorPos() override { return {}; }
@@ -114,6 +118,7 @@ class SimShell : public Shell {
   Scheduler& scheduler_;
   WorkArea work_area_;
   std::int64_t clock_start_;  // local wall-clock time at virtual 0, seconds since 1970
+  std::string date_pattern_;
 };
 
 // Remembers the last state of every window, for tests to look at.
