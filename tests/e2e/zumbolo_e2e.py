@@ -4,9 +4,12 @@
 Each check starts its own desktop (desktop_session.py: Xvfb, openbox, tint2 with a tray, and
 PulseAudio where sound is checked), starts the program with ZUMBOLO_HOME, ZUMBOLO_TRACE and
 ZUMBOLO_AUDIO_SINK, drives it with xdotool and reads the outcome from X (xprop, xwininfo,
-screenshots) and from the program's trace file. Every wait polls with a time-out.
+screenshots) and from the program's trace file. Every wait polls with a time-out. The
+Conformance checks hold a whole run's trace against zumbolo-sim's log of the same run
+(tools/conformance), instead of expectations of their own.
 
-    python3 tests/e2e/zumbolo_e2e.py --binary BUILD/platform/qt/zumbolo [unittest arguments]
+    python3 tests/e2e/zumbolo_e2e.py --binary BUILD/platform/qt/zumbolo
+        [--sim BUILD/tools/sim/zumbolo-sim] [unittest arguments]
 
 Screenshots (PNG), traces and logs of every check go to $ZUMBOLO_E2E_ARTIFACTS (default
 /tmp/zumbolo-e2e/), one folder per check. Exit status 77 means "skipped": the program was not
@@ -32,12 +35,15 @@ sys.path.insert(0, HERE)
 import xshot  # noqa: E402
 from trace_reader import Trace  # noqa: E402
 from debian_commands import report_missing  # noqa: E402
+sys.path.insert(0, os.path.join(HERE, "..", "..", "tools", "conformance"))
+import conformance  # noqa: E402
 from desktop_session import (DesktopSession, DesktopError, ROOT_COLOUR, NULL_SINK,  # noqa: E402
                              wait_until, _die_with_parent)
 
 SOURCE_DIR = os.path.normpath(os.path.join(HERE, "..", ".."))
 ARTIFACTS = os.environ.get("ZUMBOLO_E2E_ARTIFACTS", "/tmp/zumbolo-e2e")
 BINARY = None  # set by main()
+SIM = None  # zumbolo-sim, set by main()
 FAKE_SINK = "fakesink sync=true"
 TEST_TIME_LIMIT = 120  # seconds for one check, set-up and tear-down included
 TOOLS = ["Xvfb", "xsetroot", "openbox", "tint2", "xdotool", "xprop", "xwininfo", "xwd", "wmctrl",
@@ -996,15 +1002,136 @@ class Sound(E2ECase):
                                         f"while the program plays {what}:\n{block}")
 
 
+class Conformance(E2ECase):
+    """Whole runs held line by line against zumbolo-sim's log of the same run
+    (tools/conformance): the sound choices, BGM mode, and commands during a show. Each ends
+    with the program's close, so that its trace holds the run from start to close."""
+
+    pulse = True  # the program's own sink (PulseAudio), as a user hears it
+
+    def assertConforms(self, run):
+        result = conformance.check(run.trace.path, SIM, keep=self.artifacts)
+        print(result.report)
+        self.assertTrue(result.ok, "the program and zumbolo-sim part:\n" + result.report)
+
+    def close_and_confirm(self, run):
+        """Closes the program as the session's end does (SIGTERM): the tally box, OK, the end."""
+        mark = len(run.trace.lines())
+        os.kill(run.proc.pid, signal.SIGTERM)
+        self.end_at_tally_box(run, mark)
+
+    def end_at_tally_box(self, run, mark):
+        run.trace.wait_for(r"message .*", 10, mark)
+        box = self.wait_dialog(run)
+        self.wait_focus(box)
+        self.desk.key("Return")
+        self.assertEqual(run.wait_exit(10), 0, "exit status after the tally box")
+
+    def song_show(self, mode, koka, track, frames):
+        """A forced hit and the show of song `mode` in sound choice `koka`, with the first
+        `frames` frames of its track, to the restart after the balloon."""
+        self.write_home("zumbolo.ini", f"[mode]\r\nmode={mode}\r\n[sound]\r\nkoka={koka}\r\n".encode())
+        data, duration = short_track(track.replace(".res", ".mp3"), frames)
+        self.write_home(track, data)
+        run = self.program(["/v"], sink=None)
+        tr = run.trace
+        shown = tr.wait_for(r"form2 show", 40)
+        timer = tr.wait_for(r"event timer1", duration + 10, shown)
+        tr.wait_for(r"beat 1 0", 3, timer)
+        self.close_and_confirm(run)
+        self.assertConforms(run)
+
+    # Each track is cut where its end falls between two beats, well away from both.
+    def test_song_show_with_sound_effects(self):
+        self.song_show(3, 0, "fun.res", 440)  # フニクリ・フニクラ, 効果音あり
+
+    def test_song_show_with_background_music(self):
+        self.song_show(4, 1, "rad.res", 460)  # ラデッキー行進曲, ＢＧＭ
+
+    def test_song_show_without_sound(self):
+        self.song_show(1, 2, "bgm.res", 600)  # 天国と地獄 ver.2, なし
+
+    def test_forced_hit_in_bgm_mode(self):
+        # The loop, 80 frames long, ends twice during the first spin.
+        self.write_home("zumbolo.ini", b"[mode]\r\nmode=5\r\n")
+        spring, _ = short_track("spring.mp3", 80)
+        self.write_home("spring.res", spring)
+        run = self.program(["/v"], sink=None)
+        tr = run.trace
+        shown = tr.wait_for(r"form2 show", 20)
+        tr.wait_for(r"beat 14 3", 3, shown)
+        self.close_and_confirm(run)
+        self.assertConforms(run)
+
+    def test_commands_during_a_show(self):
+        self.write_home("zumbolo.ini", b"[mode]\r\nmode=3\r\n")
+        fun, _ = short_track("fun.mp3", 440)
+        self.write_home("fun.res", fun)
+        run = self.program(["/v"], sink=None)
+        main = run.wait_main_window()
+        tr = run.trace
+        icon = wait_until(lambda: [w for w in self.desk.tray_icons("zumbolo") if w.width <= 64],
+                          15, "the program's icon in tint2's tray")[0]
+        ix, iy = icon.x + icon.width // 2, icon.y + icon.height // 2
+        fx, fy = figure_point()
+
+        # In the lead-in after the hit, a click on the middle figure stops the show (the
+        # window hops and a figure may be blank: a click that hits none is made again).
+        hit = tr.wait_for(r"hits 1 1", 15)
+        tr.wait_for(r"player play", 10, hit)
+        for _ in range(5):
+            mark = len(tr.lines())
+            x, y = self.desk.geometry(main.id)[:2]
+            self.desk.click(x + 64 + fx, y + fy)
+            try:
+                tr.wait_for(r"user click", 1, mark)
+                break
+            except DesktopError:
+                continue
+        tr.wait_for(r"caption 開始", 3, mark)
+        self.wait_focus(main)
+        # Space starts it again: the next spin is a hit (forced), and in the next show's
+        # lead-in the arrows move the figures' home and V ends the forced hits.
+        time.sleep(0.7)
+        self.desk.key("space")
+        hit = tr.wait_for(r"hits 2 2", 10, mark)
+        tr.wait_for(r"player play", 10, hit)
+        for key in ("Right", "Up", "v"):
+            time.sleep(0.4)
+            self.desk.key(key)
+        tr.wait_for(r"check avictory 0", 3, hit)
+        # The tray: a left click stops, another starts; its menu's キャラ色変更 (the last item
+        # but one) restarts with the next colours; its 終了 closes.
+        time.sleep(0.5)
+        for caption in ("開始", "停止"):
+            mark = len(tr.lines())
+            self.desk.click(ix, iy, 1)
+            tr.wait_for(f"caption {caption}", 3, mark)
+            time.sleep(0.5)
+        for keys, line in ((("Up", "Up", "Return"), r"user N8"), (("x",), r"user Exit1")):
+            mark = len(tr.lines())
+            before = {w.id for w in run.windows()}
+            self.desk.click(ix, iy, 3)
+            wait_until(lambda: [w for w in run.windows() if w.id not in before and w.height > 100],
+                       5, "the tray icon's menu")
+            self.desk.key(*keys)
+            tr.wait_for(line, 5, mark)
+            time.sleep(1.0)
+        self.end_at_tally_box(run, mark)
+        self.assertConforms(run)
+
+
 def main(argv):
-    global BINARY
+    global BINARY, SIM
     args = list(argv[1:])
-    if "--binary" in args:
-        i = args.index("--binary")
-        BINARY = args[i + 1]
-        del args[i:i + 2]
+    for option in ("--binary", "--sim"):
+        if option in args:
+            i = args.index(option)
+            globals()[option[2:].upper()] = args[i + 1]
+            del args[i:i + 2]
     BINARY = BINARY or os.environ.get("ZUMBOLO_BIN") or os.path.join(SOURCE_DIR, "build", "platform",
                                                                         "qt", "zumbolo")
+    SIM = SIM or os.path.join(os.path.dirname(BINARY), "..", "..", "tools", "sim", "zumbolo-sim")
     if not os.access(BINARY, os.X_OK):
         print(f"SKIPPED: no program at {BINARY} (the desktop program is not built here)")
         return 77

@@ -17,6 +17,9 @@ frame buffer:
            終了 writes zumbolo.ini and shows the tally box.
   NoSound  PulseAudio out of reach: the player's error reaches the error box once per failed load,
            the figures spin on, stop and start do not hang; `wine taskkill` closes the program.
+  Conformance  "/v" and the Funiculì show to the restart after it, then `wine taskkill`: the trace
+           held line by line against zumbolo-sim's log of the same run (tools/conformance;
+           --sim names the simulator). ctest runs it apart from the others (wine.conformance).
 
 Every wait polls with a time-out, every Wine call has one, and the program runs under `timeout`.
 Only processes started here are ended: the desktop's by their ids, Wine's by `wineserver -k` on
@@ -45,8 +48,11 @@ from trace_reader import Trace  # noqa: E402
 from desktop_session import DesktopSession, DesktopError, ROOT_COLOUR, wait_until  # noqa: E402
 from wine_env import TOOLS as WINE_TOOLS, WinePrefix, skip_or_fail, windows_path  # noqa: E402
 from debian_commands import report_missing  # noqa: E402
+sys.path.insert(0, os.path.join(SOURCE_DIR, "tools", "conformance"))
+import conformance  # noqa: E402
 
 EXE = None  # set by main()
+SIM = None  # zumbolo-sim, set by main()
 ARTIFACTS = os.environ.get("ZUMBOLO_WINE_ARTIFACTS", "/tmp/zumbolo-wine-smoke")
 TOOLS = ["Xvfb", "xsetroot", "openbox", "tint2", "xdotool", "xprop", "xwininfo", "pulseaudio",
          "pactl", "timeout"]
@@ -532,12 +538,35 @@ class NoSound(WineCase):
         print(f"the no-sound check took {time.monotonic() - t0:.1f} s")
 
 
+class Conformance(WineCase):
+    def test_song_show_as_the_simulator_has_it(self):
+        # The Funiculì show (the first mode of a new user), its track cut between two beats.
+        fun, duration = short_track("fun.mp3", 440)
+        with open(os.path.join(self.folder, "fun.res"), "wb") as f:
+            f.write(fun)
+        proc, tr = self.start(["/v"])
+        main = self.main_window()
+        shown = tr.wait_for(r"form2 show", 40)
+        timer = tr.wait_for(r"event timer1", duration + 20, shown)
+        tr.wait_for(r"beat 1 0", 5, timer)
+        mark = len(tr.lines())
+        self.wine.run(["wine", "taskkill", "/im", "zumbolo.exe"], timeout=30)
+        tr.wait_for(r"message .*", 10, mark)
+        self.confirm(self.wait_box(main))
+        self.assertEqual(self.wait_exit(proc, 15), 0, "exit status after the tally box")
+        result = conformance.check(tr.path, SIM, keep=self.artifacts)
+        print(result.report)
+        self.assertTrue(result.ok, "the program and zumbolo-sim part:\n" + result.report)
+
+
 def main(argv):
-    global EXE
+    global EXE, SIM
     parser = argparse.ArgumentParser()
     parser.add_argument("--exe", default=os.path.join(SOURCE_DIR, "build-windows", "platform", "win32", "zumbolo.exe"))
+    parser.add_argument("--sim", default=os.path.join(SOURCE_DIR, "build", "tools", "sim", "zumbolo-sim"))
     args, rest = parser.parse_known_args(argv[1:])
     EXE = os.path.abspath(args.exe)
+    SIM = os.path.abspath(args.sim)
     status = report_missing(WINE_TOOLS + TOOLS, "zumbolo_wine_smoke")
     if status is not None:
         return status
