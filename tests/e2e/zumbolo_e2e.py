@@ -995,6 +995,74 @@ class Sound(E2ECase):
                                         f"while the program plays {what}:\n{block}")
 
 
+def process_counts(pid):
+    """(open descriptors, threads, resident kB) of a process."""
+    with open(f"/proc/{pid}/status") as f:
+        rss = next(int(line.split()[1]) for line in f if line.startswith("VmRSS:"))
+    return len(os.listdir(f"/proc/{pid}/fd")), len(os.listdir(f"/proc/{pid}/task")), rss
+
+
+class Soak(E2ECase):
+    """The short form of bench/soak_bench.py: loads, each replacing a track, cost nothing that stays."""
+
+    pulse = True
+
+    def settled_counts(self, run):
+        """The counts at rest: the least of a few looks over a second, so that a descriptor that
+        is being closed as the first look is taken does not count."""
+        looks = []
+        for _ in range(5):
+            looks.append(process_counts(run.proc.pid))
+            time.sleep(0.25)
+        return tuple(min(look[i] for look in looks) for i in range(3))
+
+    def test_loads_after_the_first_shows_hold_no_more_descriptors(self):
+        # Every spin a hit, the Funiculì show to a short track, played through PulseAudio.
+        self.write_home("zumbolo.ini", b"[mode]\r\nmode=3\r\n")
+        fun, _ = short_track("fun.mp3", 300)  # 7.8 s: longer than the lead-in after its start
+        self.write_home("fun.res", fun)
+        run = self.program(["/v"], sink=None)
+        main = run.wait_main_window()
+        tr = run.trace
+
+        def show_ended_and_restarted(start):
+            hide = tr.wait_for(r"form3 hide", 40, start)
+            return tr.wait_for(r"beat 1 0", 5, hide)
+
+        # The first shows have loaded each kind of track, and GStreamer has as many streaming
+        # threads in waiting as it keeps (two idle ones, each with its descriptor).
+        first = show_ended_and_restarted(0)
+        second = show_ended_and_restarted(first + 1)
+        before = self.settled_counts(run)
+        loads_before = len(tr.find_all(r"player render .*"))
+
+        # A third show: the jingle, the song and the spin sound again.
+        show_ended_and_restarted(second + 1)
+        # Then stops, each loading the spin sound: a click on a figure, then Space, with hits off.
+        hx, hy = home_of(self.desk.workarea())
+        fx, fy = figure_point()
+        mark = len(tr.lines())
+        self.desk.click(hx + 64 + fx, hy + fy)
+        tr.wait_for(r"caption 開始", 5, mark)
+        self.wait_focus(main)
+        self.desk.key("v")
+        tr.wait_for(r"check avictory 0", 5, mark)
+        while len(tr.find_all(r"player render .*")) - loads_before < 15:
+            for caption in ("停止", "開始"):
+                mark = len(tr.lines())
+                self.desk.key("space")
+                tr.wait_for(f"caption {caption}", 5, mark)
+        mark = len(tr.lines())
+        self.desk.key("space")
+        tr.wait_for(r"beat 1 0", 5, mark)
+        after = self.settled_counts(run)
+        loads = len(tr.find_all(r"player render .*")) - loads_before
+        self.assertFalse(tr.find_all(r"error .*"), "errors in the trace:\n" + tr.tail())
+        print(f"after the first shows: {before[0]} descriptors, {before[1]} threads, {before[2]} kB; "
+              f"{loads} loads later: {after[0]} descriptors, {after[1]} threads, {after[2]} kB")
+        self.assertEqual(after[0], before[0], f"open descriptors after the first shows and {loads} loads later")
+
+
 def main(argv):
     global BINARY
     args = list(argv[1:])

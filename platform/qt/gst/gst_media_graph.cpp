@@ -149,7 +149,10 @@ GstBusSyncReply OnBusMessage(GstBus*, GstMessage* message, gpointer data) {
     context.ui->Post([weak = context.ui_side, generation = context.generation, news = *news,
                       epoch = context.epoch.load()] { Deliver(weak, generation, news, epoch); });
   }
-  // Nothing is kept on the bus: no one pops it.
+  // Nothing is kept on the bus (no one pops it): a handler that drops a message owns it and must
+  // let it go. A message kept holds its source, and so the whole pipeline with its threads'
+  // descriptors: every replaced pipeline stayed, 3.3 descriptors and half a megabyte a load.
+  gst_message_unref(message);
   return GST_BUS_DROP;
 }
 
@@ -577,7 +580,9 @@ struct GstMediaGraph::Impl {
   }
 
   void PlayFromFile(const gchar* uri, LooseElement sink_bin, const std::string& name) {
-    Adopt(MakePlaybin(uri, std::move(sink_bin), "audio+soft-volume"), name, true);
+    // No software volume: the program plays at full volume, and playbin's volume element outlives
+    // every playbin, a few kilobytes each.
+    Adopt(MakePlaybin(uri, std::move(sink_bin), "audio"), name, true);
   }
 
   // A short track decoded whole, or nothing when it is not short (or cannot be decoded here, in
