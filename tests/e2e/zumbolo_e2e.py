@@ -37,6 +37,7 @@ from desktop_session import (DesktopSession, DesktopError, ROOT_COLOUR, NULL_SIN
 SOURCE_DIR = os.path.normpath(os.path.join(HERE, "..", ".."))
 ARTIFACTS = os.environ.get("ZUMBOLO_E2E_ARTIFACTS", "/tmp/zumbolo-e2e")
 BINARY = None  # set by main()
+SIM = None  # zumbolo-sim, set by main()
 FAKE_SINK = "fakesink sync=true"
 TEST_TIME_LIMIT = 120  # seconds for one check, set-up and tear-down included
 TOOLS = ["Xvfb", "xsetroot", "openbox", "tint2", "xdotool", "xprop", "xwininfo", "xwd", "wmctrl",
@@ -995,6 +996,72 @@ class Sound(E2ECase):
                                         f"while the program plays {what}:\n{block}")
 
 
+class AsTheSimulator(E2ECase):
+    """Where the background music is involved, the real program's trace line for line against
+    zumbolo-sim's log of the same run (the same zumbolo.ini, tracks, work area and command line).
+    Only what the random generator cannot change is compared: the beats, the requests, the
+    player, the clock, the pop-ups and the after-show timer. Times are taken from the first start
+    of the clock and must agree within TOLERANCE_MS."""
+
+    WORDS = ("beat", "hits", "dance", "player", "enabled", "interval", "timer1", "form2", "form3")
+    TOLERANCE_MS = 100
+
+    def compare_with_sim(self, run, settings, until, after=0):
+        """Runs the program until its trace has a line matching `until` (after line `after`), then
+        zumbolo-sim on the same scenario, and compares the two up to that line."""
+        cut = run.trace.wait_for(until, 60, after)
+        run.kill()
+        real = [(ms, text) for ms, text in run.trace.lines()[:cut + 1] if text.split()[0] in self.WORDS]
+        sim_dir = self.desk.path("sim")
+        os.makedirs(sim_dir)
+        for name in os.listdir(self.home):
+            if name.endswith(".res"):
+                shutil.copy(os.path.join(self.home, name), sim_dir)
+        with open(os.path.join(sim_dir, "zumbolo.ini"), "wb") as f:
+            f.write(settings)
+        wa = self.desk.workarea()
+        log = os.path.join(self.artifacts, "sim.log")
+        self.desk.run([SIM, "--dir", sim_dir, "--work-area", f"{wa[2]}x{wa[3]}", "--seed", "1",
+                       "--until", str(real[-1][0] + 10000), "--log", log, "--"] + run.args, timeout=60)
+        sim = [(ms, text) for ms, text in Trace(log).lines() if text.split()[0] in self.WORDS][:len(real)]
+
+        def since_clock(lines):
+            start = next(ms for ms, text in lines if text == "enabled 1")
+            return [(ms - start, text) for ms, text in lines]
+        real, sim = since_clock(real), since_clock(sim)
+        for i, (r, m) in enumerate(zip(real, sim)):
+            if r[1] != m[1]:
+                context = "\n".join(f"  {a[0]:7} {a[1]:32} | {b[0]:7} {b[1]}"
+                                    for a, b in zip(real[max(0, i - 6):i + 4], sim[max(0, i - 6):i + 4]))
+                self.fail(f"line {i + 1} of {len(real)}: the program wrote {r[1]!r}, the simulator "
+                          f"{m[1]!r} (ms from the clock's start, program | simulator):\n{context}")
+        self.assertEqual(len(sim), len(real), "the simulator's log ends early")
+        after_clock = [(r[0] - m[0], r[1]) for r, m in zip(real, sim) if r[0] >= 0]
+        worst = max(after_clock, key=lambda d: abs(d[0]))
+        print(f"{len(real)} lines agree; times differ by {worst[0]:+d} ms at most ({worst[1]!r})")
+        self.assertLessEqual(abs(worst[0]), self.TOLERANCE_MS, f"the line {worst[1]!r}")
+
+    def test_bgm_sound_a_show_halts_loads_and_ends_as_simulated(self):
+        # The ＢＧＭ sound choice: the hit halts the music (stop, empty), the song's load stops and
+        # empties again before it renders, and the end of the show stops the song: no rewind of
+        # the music follows, and three seconds later the restart plays it again.
+        settings = b"[sound]\r\nkoka=1\r\n[mode]\r\nmode=3\r\n"
+        self.write_home("zumbolo.ini", settings)
+        fun, _ = short_track("fun.mp3", 300)
+        self.write_home("fun.res", fun)
+        run = self.program(["/v"])
+        hide = run.trace.wait_for(r"form3 hide", 60)
+        self.compare_with_sim(run, settings, r"beat 1 0", hide)
+
+    def test_bgm_mode_hit_stops_the_music_as_simulated(self):
+        # BGM mode with the sound effects: the hit stops the music, which stays where it stopped
+        # (no rewind) while the lead-in runs.
+        settings = b"[mode]\r\nmode=5\r\n"
+        self.write_home("zumbolo.ini", settings)
+        run = self.program(["/v"])
+        self.compare_with_sim(run, settings, r"beat 9 2")
+
+
 def process_counts(pid):
     """(open descriptors, threads, resident kB) of a process."""
     with open(f"/proc/{pid}/status") as f:
@@ -1064,7 +1131,7 @@ class Soak(E2ECase):
 
 
 def main(argv):
-    global BINARY
+    global BINARY, SIM
     args = list(argv[1:])
     if "--binary" in args:
         i = args.index("--binary")
@@ -1072,6 +1139,12 @@ def main(argv):
         del args[i:i + 2]
     BINARY = BINARY or os.environ.get("ZUMBOLO_BIN") or os.path.join(SOURCE_DIR, "build", "platform",
                                                                         "qt", "zumbolo")
+    if "--sim" in args:
+        i = args.index("--sim")
+        SIM = args[i + 1]
+        del args[i:i + 2]
+    SIM = SIM or os.environ.get("ZUMBOLO_SIM") or os.path.join(os.path.dirname(BINARY), "..", "..", "tools",
+                                                                 "sim", "zumbolo-sim")
     if not os.access(BINARY, os.X_OK):
         print(f"SKIPPED: no program at {BINARY} (the desktop program is not built here)")
         return 77

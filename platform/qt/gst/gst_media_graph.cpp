@@ -75,7 +75,6 @@ struct UiSide {
 struct BusContext {
   UiThreadPoster* ui = nullptr;  // none for the decoder of a short track: it only reports errors
   std::weak_ptr<UiSide> ui_side;
-  GstElement* pipeline = nullptr;  // not a reference: the context goes before the pipeline
   std::uint64_t generation = 0;
   std::string file;
   // Moved on by every seek (before it is sent), so that an end of stream posted before the seek
@@ -88,16 +87,12 @@ struct BusContext {
   std::optional<ErrorText> first_error;  // guarded by mutex
 };
 
-// What the engine hears of a pipeline's bus.
-enum class BusNews { kEndOfStream, kPaused };
-
-void Deliver(const std::weak_ptr<UiSide>& weak, std::uint64_t generation, BusNews news, std::uint64_t epoch) {
+// The end of a stream, on the user-interface thread. The engine hears nothing else of the bus: a
+// stop is no pause (the pause event is for a pause, which the program never asks for), and
+// errors go to the caller that made the pipeline change.
+void DeliverEnd(const std::weak_ptr<UiSide>& weak, std::uint64_t generation, std::uint64_t epoch) {
   const std::shared_ptr<UiSide> side = weak.lock();
   if (!side || !side->events || side->generation != generation) return;
-  if (news == BusNews::kPaused) {
-    side->events->GraphPaused();
-    return;
-  }
   // An end from before the last seek is over and done with. And a graph that has reported its
   // end stays at it: running it again there (a stop and a run, no seek between) does not end it
   // a second time.
@@ -130,21 +125,12 @@ void NoteError(BusContext& context, GstMessage* message) {
 GstBusSyncReply OnBusMessage(GstBus*, GstMessage* posted, gpointer data) {
   const gst::Message message(posted);
   BusContext& context = **static_cast<std::shared_ptr<BusContext>*>(data);
-  std::optional<BusNews> news;
   switch (GST_MESSAGE_TYPE(posted)) {
     case GST_MESSAGE_EOS:
-      news = BusNews::kEndOfStream;
-      break;
-    case GST_MESSAGE_STATE_CHANGED:
-      if (GST_MESSAGE_SRC(posted) == GST_OBJECT_CAST(context.pipeline)) {
-        GstState old_state, new_state, pending;
-        gst_message_parse_state_changed(posted, &old_state, &new_state, &pending);
-        // A completed pause of the whole pipeline, what Stop asks for. A seek while playing
-        // shows as PAUSED -> PAUSED, a teardown as PLAYING -> PAUSED on its way to NULL, and the
-        // preroll as READY -> PAUSED: none of them is a pause.
-        if (old_state == GST_STATE_PLAYING && new_state == GST_STATE_PAUSED && pending == GST_STATE_VOID_PENDING) {
-          news = BusNews::kPaused;
-        }
+      if (context.ui) {
+        context.ui->Post([weak = context.ui_side, generation = context.generation, epoch = context.epoch.load()] {
+          DeliverEnd(weak, generation, epoch);
+        });
       }
       break;
     case GST_MESSAGE_ERROR:
@@ -152,10 +138,6 @@ GstBusSyncReply OnBusMessage(GstBus*, GstMessage* posted, gpointer data) {
       break;
     default:
       break;
-  }
-  if (news && context.ui) {
-    context.ui->Post([weak = context.ui_side, generation = context.generation, news = *news,
-                      epoch = context.epoch.load()] { Deliver(weak, generation, news, epoch); });
   }
   return GST_BUS_DROP;
 }
@@ -552,7 +534,6 @@ struct GstMediaGraph::Impl {
     context = std::make_shared<BusContext>();
     context->ui = &ui;
     context->ui_side = ui_side;
-    context->pipeline = pipeline.get();
     context->generation = ui_side->generation;
     context->file = name;
     ui_side->epoch = context->epoch.load();
@@ -581,7 +562,6 @@ struct GstMediaGraph::Impl {
     GstElement* samples = appsink.get();  // the decoder's from now on
     const Pipeline decoder = MakePlaybin(uri, std::move(appsink));
     auto decoding = std::make_shared<BusContext>();  // errors only: nothing goes to the UI thread
-    decoding->pipeline = decoder.get();
     decoding->file = name;
     Attach(decoder.get(), decoding);
 
@@ -675,7 +655,8 @@ void GstMediaGraph::RenderFile(const std::filesystem::path& file) { impl_->Rende
 
 void GstMediaGraph::Run() {
   Impl& d = *impl_;
-  // A running graph runs on, also past its end: only a seek makes it play again.
+  // A running graph runs on, also past its end: only a seek makes it play again. An empty one
+  // has nothing to run.
   if (!d.pipeline || d.running) return;
   if (!d.sink_has_played) {
     d.ReopenSink();
@@ -691,7 +672,8 @@ void GstMediaGraph::Run() {
 
 bool GstMediaGraph::Stop() {
   Impl& d = *impl_;
-  if (!d.pipeline) return false;
+  // The graph exists from Create to Release, tracks or none: an empty one is stopped at once.
+  if (!d.pipeline) return d.created;
   const bool was_running = d.running;
   d.running = false;
   // PAUSED keeps the position for the next Run.
