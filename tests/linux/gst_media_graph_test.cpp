@@ -124,7 +124,7 @@ TEST_F(GstMediaGraphTest, StopKeepsThePositionAndRaisesNoEvent) {
   const double played = Since(run, Clock::now());
   EXPECT_EQ(graph.State(), psStopped);
 
-  Idle(0.5);  // stopped, the track does not reach its end
+  Idle(1.5);  // stopped for longer than what is left of it: it does not reach its end
   EXPECT_TRUE(events.completes.empty());
 
   const Clock::time_point resume = Clock::now();

@@ -246,7 +246,7 @@ void FreeTrackHandle(gpointer data, GClosure*) { delete static_cast<std::shared_
 
 // The source asks for more, on its streaming thread: the rest of the track in one buffer, or the
 // end. Each buffer costs the streaming thread a wake-up (a sink that keeps time waits for it), so
-// a replay is one buffer; a stop in its middle is resumed by a seek (see GstMediaGraph::Run).
+// a replay is one buffer; a stop in its middle takes the rest back by a seek (see HoldWhereStopped).
 void OnNeedData(GstElement* source, guint, gpointer data) {
   MemoryTrack& track = TrackOf(data);
   const guint64 first = track.next_frame.load();
@@ -408,10 +408,8 @@ struct GstMediaGraph::Impl {
   std::shared_ptr<BusContext> context;
   bool running = false;  // Run was the last command: the graph "runs", also past its end
   // The track plays from memory in one buffer, which a sink that keeps time takes whole at its
-  // start and then only waits for its end. After a stop in the middle, the next run without a
-  // seek between goes on from where the stop came, by a seek there (resume_at).
+  // start and then only waits for its end. See HoldWhereStopped.
   bool plays_from_memory = false;
-  std::optional<GstClockTime> resume_at;
   // The current track's audio sink (a reference of our own), whether it has played since the
   // render, and where the last seek went. See ReopenSink.
   gst::Ref<GstElement> audio_sink;
@@ -428,7 +426,6 @@ struct GstMediaGraph::Impl {
   // own. The flush makes the pipeline preroll again; a running one then plays on from there by
   // itself.
   void SeekTo(GstClockTime at) {
-    resume_at.reset();
     seeked_to = at;
     ui_side->epoch = ++context->epoch;
     const bool sent = gst_element_seek_simple(pipeline.get(), GST_FORMAT_TIME,
@@ -437,13 +434,15 @@ struct GstMediaGraph::Impl {
     if (sent) Settle(kChangeTimeout);
   }
 
-  // Where a stop in the middle of a track from memory left it, for the next run.
-  void NoteWhereStopped() {
-    resume_at.reset();
+  // A track from memory stopped in its middle has already handed its sink the rest and its end.
+  // The sink ends it at its time all the same, stopped or not, and the pipeline passes that end
+  // on at the next run: a run after a long stop ended at once. A seek to where it stopped takes
+  // the rest back, and the track waits there for the next run.
+  void HoldWhereStopped() {
     if (!plays_from_memory || ui_side->ended_epoch == ui_side->epoch) return;
     gint64 position = -1;
     if (gst_element_query_position(pipeline.get(), GST_FORMAT_TIME, &position) && position >= 0) {
-      resume_at = static_cast<GstClockTime>(position);
+      SeekTo(static_cast<GstClockTime>(position));
     }
   }
 
@@ -468,7 +467,6 @@ struct GstMediaGraph::Impl {
   void Teardown() {
     running = false;
     plays_from_memory = false;
-    resume_at.reset();
     audio_sink.reset();
     if (!pipeline) return;
     // Whatever the old pipeline has posted, or posts on its way down, is of no concern any more.
@@ -658,11 +656,7 @@ void GstMediaGraph::Run() {
   // A running graph runs on, also past its end: only a seek makes it play again. An empty one
   // has nothing to run.
   if (!d.pipeline || d.running) return;
-  if (!d.sink_has_played) {
-    d.ReopenSink();
-  } else if (d.resume_at) {
-    d.SeekTo(*d.resume_at);
-  }
+  if (!d.sink_has_played) d.ReopenSink();
   if (gst_element_set_state(d.pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
     const ErrorText error = d.TakeError("Cannot play " + d.context->file);
     throw MediaError(error.text, error.code);
@@ -683,7 +677,7 @@ bool GstMediaGraph::Stop() {
     throw MediaError(error.text, error.code);
   }
   if (result == GST_STATE_CHANGE_ASYNC) d.Settle(kChangeTimeout);
-  if (was_running) d.NoteWhereStopped();
+  if (was_running) d.HoldWhereStopped();
   return true;
 }
 
