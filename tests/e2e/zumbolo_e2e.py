@@ -883,6 +883,38 @@ class BrokenTrack(E2ECase):
             self.assertEqual(f.read(), junk, "the program replaced the broken track file")
 
 
+class BrokenSong(E2ECase):
+    def test_a_show_whose_song_cannot_be_loaded_ends_after_the_error_box(self):
+        # Every spin a hit, the Funiculì show, whose track is no MP3 file.
+        self.write_home("zumbolo.ini", b"[mode]\r\nmode=3\r\n")
+        self.write_home("fun.res", b"this is not an MP3 file\n" * 200)
+        run = self.program(["/v"])
+        main = run.wait_main_window()
+        hx, hy = home_of(self.desk.workarea())
+        tr = run.trace
+        load = tr.wait_for(r"player render fun\.res", 20)
+        err = tr.wait_for(r"error .+", 5, load)
+        box = self.wait_dialog(run)
+        self.shot("error_box")
+        self.wait_focus(box)
+        self.desk.key("Return")
+        wait_until(lambda: not self.desk.viewable(box.id), 5, "the error box to close on Return")
+        # Then the show ends as at its song's end: the balloon for three seconds, and the restart.
+        b = tr.wait_for(r"form3 show", 3, err)
+        self.assertEqual([tr.text(i) for i in range(b - 3, b + 1)],
+                         ["enabled 0", "form2 hide", "player stop", "form3 show"], tr.tail(err))
+        balloon = wait_until(lambda: [w for w in run.windows() if w.name == "Zumbolo! balloon"],
+                             5, "the window \"Zumbolo! balloon\" mapped")[0]
+        self.assertGeometry(balloon, (hx + 30, hy - 75, 131, 72))
+        hide = tr.wait_for(r"form3 hide", 6, b)
+        waited = (tr.ms(hide) - tr.ms(b)) / 1000
+        self.assertAlmostEqual(waited, 3.0, delta=0.2, msg=f"the balloon stayed {waited:.3f} s")
+        r = tr.wait_for(r"player render kokab\.res", 3, hide)
+        tr.wait_for(r"beat 1 0", 3, r)
+        self.assertGeometry(main, (hx, hy, 192, 64))
+        self.assertEqual(len(tr.find_all(r"error .+")), 1, "more than one error:\n" + tr.tail(err))
+
+
 class Sound(E2ECase):
     pulse = True
 
