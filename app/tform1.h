@@ -165,6 +165,8 @@ class TForm1 : private MediaEvents {
   void LoadStartTrack();
   void ReloadStartTrack();  // the busy-guarded load of the stop and restart commands
   void FollowStartTrack();  // loads the other start track when the mode has changed since
+  void EndShow();  // code 110 in a show: the clock off, the balloon, the restart in 3 s
+  void EndShowWithoutSong();  // a show whose song cannot be loaded or started ends at once
   void mgraphGraphComplete();
   void mgraphGraphPaused();
 
@@ -212,6 +214,7 @@ class TForm1 : private MediaEvents {
   int CharColor = 1;
   bool MiniMode = false;
   bool MediaBusy = false;
+  bool SongLoaded = false;  // a show's song has been loaded and not yet started
   bool KeepPickedMode = false;
   bool StoppedByUser = false;
   std::filesystem::path ExeDir;   // where the track files are
