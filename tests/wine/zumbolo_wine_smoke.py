@@ -554,7 +554,9 @@ class Conformance(WineCase):
         tr.wait_for(r"message .*", 10, mark)
         self.confirm(self.wait_box(main))
         self.assertEqual(self.wait_exit(proc, 15), 0, "exit status after the tally box")
-        result = conformance.check(tr.path, SIM, keep=self.artifacts)
+        # Wine reports a track's end 30 to 70 ms after it was due here (its audio output holds
+        # that much): 100 ms, where the Linux program keeps to 50.
+        result = conformance.check(tr.path, SIM, tolerance=100, keep=self.artifacts)
         print(result.report)
         self.assertTrue(result.ok, "the program and zumbolo-sim part:\n" + result.report)
 

@@ -224,6 +224,16 @@ class Difference:
     def __init__(self, real, sim, at, note=""):
         self.real, self.sim, self.at, self.note = real, sim, at, note
 
+    def position(self, block, lines):
+        """(index in `lines`, line) of the first line that differs on one side: the block's line
+        there, or, where the block has ended, the next compared line after it (None: none)."""
+        if block is None:
+            return len(lines), None
+        i = (lines.index(block.content[self.at]) if self.at < len(block.content)
+             else lines.index(block.lines[-1]) + 1)
+        line = next((l for l in lines[i:] if l.word != "event"), None)
+        return (lines.index(line) if line else i), line
+
 
 def first_unequal(a, b):
     x, y = a.content, b.content
@@ -318,6 +328,7 @@ class Result:
         self.tolerance = TOLERANCE_MS
         self.report = ""
         self.sim_command = None
+        self.expected = self.got = None  # at the first difference: the simulator's line, the program's
 
     @property
     def late(self):
@@ -397,6 +408,9 @@ def check(trace_path, sim_binary=DEFAULT_SIM, tolerance=TOLERANCE_MS, keep=None)
         pairs, pending, swaps, difference = match(real_blocks, sim_blocks, tolerance)
         result.blocks, result.swaps, result.difference = len(pairs), swaps, difference
         result.lines_compared = sum(len(rb.content) for rb, _ in pairs) + (difference.at if difference else 0)
+        if difference is not None:
+            result.expected = difference.position(difference.sim, sim_lines)[1]
+            result.got = difference.position(difference.real, real)[1]
         result.times = time_differences(pairs)
         work = [(rb.lines[-1].ms - rb.ms, rb) for rb, _ in pairs if rb.source != "start-up"]
         result.handler_ms = max(work, key=lambda w: w[0]) if work else (0, None)
@@ -431,19 +445,16 @@ def report(trace_path, scenario, result, pairs, real, sim_lines):
     d = result.difference
     if d is not None:
         out.append("  FIRST DIFFERENCE" + (f" ({d.note})" if d.note else "") + ":")
-        real_at = d.real.content[d.at] if d.real and d.at < len(d.real.content) else None
-        sim_at = d.sim.content[d.at] if d.sim and d.at < len(d.sim.content) else None
-        ri = real.index(real_at) if real_at else (real.index(d.real.lines[-1]) + 1 if d.real else len(real))
-        si = (sim_lines.index(sim_at) if sim_at else
-              (sim_lines.index(d.sim.lines[-1]) + 1 if d.sim else len(sim_lines)))
+        ri, real_at = d.position(d.real, real)
+        si, sim_at = d.position(d.sim, sim_lines)
         out.append("    before it (program | simulator):")
         for k in range(CONTEXT, 0, -1):
             a = real[ri - k] if ri - k >= 0 else ""
             b = sim_lines[si - k] if si - k >= 0 else ""
             out.append(f"      {str(a):<40} | {b}")
-        where = f"trace line {real_at.number}" if real_at else "the trace has ended"
         out.append(f"    expected (zumbolo-sim): {sim_at if sim_at else '(the log has ended)'}")
-        out.append(f"    got (the program):      {real_at if real_at else '(the trace has ended)'}   [{where}]")
+        out.append(f"    got (the program):      "
+                   + (f"{real_at}   [trace line {real_at.number}]" if real_at else "(the trace has ended)"))
         out.append("    after it (program | simulator):")
         for k in range(1, CONTEXT + 1):
             a = real[ri + k] if ri + k < len(real) else ""
