@@ -201,14 +201,17 @@ class Block:
 
 
 def blocks_of(lines):
-    """The handlers' blocks, without those that did nothing to compare."""
+    """The handlers' blocks, without those that did nothing to compare, numbered in order."""
     out = []
     for line in lines:
         if not out or line.word in MARKERS:
-            out.append(Block(len(out), [line]))
+            out.append(Block(0, [line]))
         else:
             out[-1].lines.append(line)
-    return [b for b in out if b.content]
+    out = [b for b in out if b.content]
+    for index, block in enumerate(out):
+        block.index = index
+    return out
 
 
 def same_block(a, b):
@@ -269,7 +272,13 @@ def match(real_blocks, sim_blocks, window, partial=False):
             note = (f"the program took \"{rb.lines[0].text}\" before \"{head.lines[0].text}\", which the "
                     f"simulator has {started.ms - head.ms} ms before it; what follows differs")
             return pairs, pending, swaps, Difference(rb, started, first_unequal(rb, started), note)
-        return pairs, pending, swaps, Difference(rb, head, first_unequal(rb, head))
+        note = ""
+        if pairs and rb.source != head.source:
+            apart = (head.ms - pairs[-1][1].ms) - (rb.ms - pairs[-1][0].ms)
+            if abs(apart) < window:
+                note = (f"near-simultaneous: the program had \"{rb.lines[0].text}\" where the simulator "
+                        f"has \"{head.lines[0].text}\", {apart:+d} ms from it")
+        return pairs, pending, swaps, Difference(rb, head, first_unequal(rb, head), note)
     if pending and not partial:
         return pairs, pending, swaps, Difference(None, pending[0], 0)
     return pairs, pending, swaps, None
