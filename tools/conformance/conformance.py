@@ -21,7 +21,8 @@ How the two are lined up:
     going (the beat clock, a track, the after-show timer) starts when the program got to that
     line. So each event is timed from the line that set it going: a beat from the line that last
     armed the beat clock (`enabled 1` turning it on, `interval` changing it while on), a track's
-    end from the last `player play` or `player seek`, the after-show timer from `timer1 1`.
+    end from the `player play` that started it or a later `player seek` while it ran, the
+    after-show timer from `timer1 1`.
     A time difference is the event's time in the trace less that line's time in the trace plus
     the simulated time between the two. Start-up and the user's own lines are not timed.
   * A user's action goes to the simulator at its time after the handler before it in the
@@ -288,10 +289,11 @@ def match(real_blocks, sim_blocks, window, partial=False):
 
 def time_differences(pairs):
     """For each timed event (a block's first line whose source is timed): (difference in ms,
-    the trace's line, the line that set it going). The lines are walked in the program's order;
-    each source's last setting line is kept as (trace ms, simulator ms)."""
+    the trace's line, the line that set it going). The lines are walked in the program's order,
+    following the beat clock (created off, at 451 ms) and the player, and each source's last
+    setting line is kept as (trace ms, simulator ms, line)."""
     anchors = {}
-    enabled, interval = False, None
+    enabled, interval, running = False, "451", False
     out = []
     for rb, sb in pairs:
         source = TIMED_BY.get(rb.source)
@@ -299,8 +301,8 @@ def time_differences(pairs):
             (real_at, sim_at, setter) = anchors[source]
             expected = real_at + (sb.ms - sim_at)
             out.append((rb.ms - expected, rb.lines[0], setter))
-        for r, s in zip(rb.lines, sb.lines):
-            w = r.words
+        for r, s in zip(rb.content, sb.content):
+            w = r.words + [""]
             if r.word == "enabled":
                 if w[1] == "1" and not enabled:
                     anchors["clock"] = (r.ms, s.ms, r)
@@ -309,8 +311,15 @@ def time_differences(pairs):
                 if enabled and w[1] != interval:
                     anchors["clock"] = (r.ms, s.ms, r)
                 interval = w[1]
-            elif r.word == "player" and w[1] in ("play", "seek"):
-                anchors["player"] = (r.ms, s.ms, r)
+            elif r.word == "player":
+                # A track runs from a play that starts it, or from a seek while it runs (also
+                # at its end, where it stays running until it is stopped).
+                if (w[1] == "play" and not running) or (w[1] == "seek" and running):
+                    anchors["player"] = (r.ms, s.ms, r)
+                if w[1] == "play":
+                    running = True
+                elif w[1] in ("stop", "empty", "render", "active"):
+                    running = False
             elif r.word == "timer1" and w[1] == "1":
                 anchors["timer"] = (r.ms, s.ms, r)
     return out
