@@ -217,7 +217,7 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("zumbolo"));
   QApplication app(argc, argv);
   QGuiApplication::setApplicationDisplayName(QStringLiteral("Zumbolo!"));
-  QGuiApplication::setDesktopFileName(QStringLiteral("zumbolo"));
+  QGuiApplication::setDesktopFileName(QStringLiteral("io.github.zumbolo.Zumbolo"));
   QApplication::setQuitOnLastWindowClosed(false);
   QApplication::setWindowIcon(ProgramIcon());
 
