@@ -1,6 +1,7 @@
-# The package a user installs, with project()'s version:
+# The packages a user installs, both with project()'s version:
 #   Linux (default preset):   cd build && cpack -G DEB            -> zumbolo_VERSION_amd64.deb
-# (`cmake --build build --target package` does the same, after building everything.)
+#   Windows (windows preset): cd build-windows && cpack -G ZIP    -> zumbolo-VERSION-win64.zip
+# (`cmake --build <tree> --target package` does the same, after building everything.)
 
 # The AppStream file's newest release is the version every artefact shows: a new version in
 # project() needs its release entry, with a date and what it holds, before anything builds.
@@ -28,7 +29,9 @@ set(CPACK_RESOURCE_FILE_LICENSE "${CMAKE_SOURCE_DIR}/LICENSE")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_SOURCE_GENERATOR "")
 
-if(NOT WIN32)
+if(WIN32)
+  include(${CMAKE_CURRENT_LIST_DIR}/windows_zip.cmake)
+else()
   include(${CMAKE_CURRENT_LIST_DIR}/debian_package.cmake)
-  include(CPack)
 endif()
+include(CPack)
