@@ -13,6 +13,14 @@ std::filesystem::path Standard(QStandardPaths::StandardLocation location) {
   return std::filesystem::path(QStandardPaths::writableLocation(location).toStdString()) / "zumbolo";
 }
 
+// A program in a "bin" folder is installed (/usr/bin, /usr/local/bin, ~/.local/bin): its folder
+// is shared with other programs, and writable to root, whose files there no package manager
+// would know of.
+bool IsInstalled(const std::filesystem::path& exe_dir) {
+  const std::filesystem::path dir = exe_dir.has_filename() ? exe_dir : exe_dir.parent_path();
+  return dir.filename() == "bin";
+}
+
 }  // namespace
 
 AppFolders PrepareAppFolders(const std::filesystem::path& exe_dir) {
@@ -20,7 +28,7 @@ AppFolders PrepareAppFolders(const std::filesystem::path& exe_dir) {
   const char* home = std::getenv("ZUMBOLO_HOME");
   if (home && *home) {
     folders.tracks = folders.settings = std::filesystem::absolute(home);
-  } else if (!exe_dir.empty() && ::access(exe_dir.c_str(), W_OK) == 0) {
+  } else if (!exe_dir.empty() && !IsInstalled(exe_dir) && ::access(exe_dir.c_str(), W_OK) == 0) {
     folders.tracks = folders.settings = exe_dir;
   } else {
     // Qt follows the XDG variables and their defaults.

@@ -21,6 +21,7 @@
 #include "platform/common/embedded_resources.h"
 #include "platform/common/threaded_beat_timer.h"
 #include "platform/qt/app_folders.h"
+#include "platform/qt/command_line.h"
 #include "platform/qt/gst/gst_media_graph.h"
 #include "platform/qt/message_boxes.h"
 #include "platform/qt/qt_poster.h"
@@ -192,6 +193,17 @@ int Run(QApplication& app, Clock::time_point started) {
 int main(int argc, char** argv) {
   using namespace zumbolo;
   const auto started = Clock::now();
+  // "--help" and "--version" are answered without a display, and while another instance runs.
+  switch (ReadCommandLineRequest(std::vector<std::string>(argv + (argc > 0), argv + argc))) {
+    case CommandLineRequest::kHelp:
+      std::fputs(UsageText().c_str(), stdout);
+      return 0;
+    case CommandLineRequest::kVersion:
+      std::fputs(VersionText(ZUMBOLO_VERSION).c_str(), stdout);
+      return 0;
+    case CommandLineRequest::kRun:
+      break;
+  }
   if (TakeInstanceLock() == InstanceLock::kHeldElsewhere) return 0;
 
   // Placing windows at exact screen positions and shaping them needs X11 (XWayland on a Wayland
@@ -205,7 +217,7 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("zumbolo"));
   QApplication app(argc, argv);
   QGuiApplication::setApplicationDisplayName(QStringLiteral("Zumbolo!"));
-  QGuiApplication::setDesktopFileName(QStringLiteral("zumbolo"));
+  QGuiApplication::setDesktopFileName(QStringLiteral("io.github.zumbolo.Zumbolo"));
   QApplication::setQuitOnLastWindowClosed(false);
   QApplication::setWindowIcon(ProgramIcon());
 

@@ -1,7 +1,12 @@
 #!/usr/bin/python3
 """zumbolo.exe under Wine on a private X desktop: a smoke test of the Windows program.
 
+    python3 tests/wine/zumbolo_wine_smoke.py --zip build-windows/zumbolo-VERSION-win64.zip
     python3 tests/wine/zumbolo_wine_smoke.py --exe build-windows/platform/win32/zumbolo.exe
+
+With --zip it runs the program a user downloads: the zip must hold one folder with zumbolo.exe
+(the zip's version in its version resource), README.txt and LICENSE.txt, and the zumbolo.exe
+unpacked from it is the one that runs.
 
 The desktop is tests/e2e/desktop_session.py's: Xvfb, openbox, tint2 (its tray, and its strut,
 which Wine reads once as the work area: the desktop is up before the first Wine call), and a
@@ -30,9 +35,11 @@ import os
 import re
 import shutil
 import signal
+import struct
 import sys
 import time
 import unittest
+import zipfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE_DIR = os.path.normpath(os.path.join(HERE, "..", ".."))
@@ -532,15 +539,64 @@ class NoSound(WineCase):
         print(f"the no-sound check took {time.monotonic() - t0:.1f} s")
 
 
+# -- the zip a user downloads ---------------------------------------------------------------
+
+def exe_version(data):
+    """The file version of a Windows executable's version resource (VS_FIXEDFILEINFO, found by
+    its signature), as "major.minor.patch.build"."""
+    at = data.find(struct.pack("<I", 0xFEEF04BD))
+    if at < 0:
+        raise ValueError("no version resource")
+    ms, ls = struct.unpack_from("<II", data, at + 8)
+    return f"{ms >> 16}.{ms & 0xFFFF}.{ls >> 16}.{ls & 0xFFFF}"
+
+
+def unpack_zip(path, into):
+    """Checks zumbolo-VERSION-win64.zip as a user gets it (one folder of that name holding
+    zumbolo.exe with VERSION in its version resource, README.txt in English and Japanese and
+    LICENSE.txt) and unpacks it into `into`. Returns the path of zumbolo.exe there."""
+    m = re.fullmatch(r"zumbolo-(\d+\.\d+\.\d+)-win64\.zip", os.path.basename(path))
+    if not m:
+        raise ValueError(f"{path}: not named zumbolo-VERSION-win64.zip")
+    top = os.path.basename(path)[:-len(".zip")]
+    with zipfile.ZipFile(path) as z:
+        files = sorted(i.filename for i in z.infolist() if not i.is_dir())
+        expected = [f"{top}/{name}" for name in ("LICENSE.txt", "README.txt", "zumbolo.exe")]
+        if files != expected:
+            raise ValueError(f"{path} holds {files}, not {expected}")
+        readme = z.read(f"{top}/README.txt")
+        licence = z.read(f"{top}/LICENSE.txt").decode("ascii")
+        version = exe_version(z.read(f"{top}/zumbolo.exe"))
+        shutil.rmtree(into, ignore_errors=True)
+        z.extractall(into)
+    if version != m.group(1) + ".0":
+        raise ValueError(f"zumbolo.exe in {path} has the version {version}")
+    text = readme.decode("utf-8-sig")
+    if not readme.startswith(b"\xef\xbb\xbf") or "\r\n" not in text or "\n" in text.replace("\r\n", ""):
+        raise ValueError("README.txt is not UTF-8 with a byte-order mark and Windows line ends")
+    for words in ("How to run it", "使い方", m.group(1), "zumbolo.ini", "LICENSE.txt"):
+        if words not in text:
+            raise ValueError(f"README.txt does not say {words!r}")
+    if not licence.startswith("MIT License") or "\n" in licence.replace("\r\n", ""):
+        raise ValueError("LICENSE.txt is not the MIT licence with Windows line ends")
+    return os.path.join(into, top, "zumbolo.exe")
+
+
 def main(argv):
     global EXE
     parser = argparse.ArgumentParser()
     parser.add_argument("--exe", default=os.path.join(SOURCE_DIR, "build-windows", "platform", "win32", "zumbolo.exe"))
+    parser.add_argument("--zip", help="run the zumbolo.exe of this zumbolo-VERSION-win64.zip instead")
     args, rest = parser.parse_known_args(argv[1:])
     EXE = os.path.abspath(args.exe)
     status = report_missing(WINE_TOOLS + TOOLS, "zumbolo_wine_smoke")
     if status is not None:
         return status
+    if args.zip:
+        if not os.path.isfile(args.zip):
+            return skip_or_fail(f"no zip at {args.zip} (make it: cd build-windows && cpack -G ZIP)")
+        EXE = unpack_zip(args.zip, os.path.join(ARTIFACTS, "unpacked"))
+        print(f"{args.zip}: one folder with zumbolo.exe, README.txt and LICENSE.txt, as it should")
     if not os.path.isfile(EXE):
         return skip_or_fail(f"no zumbolo.exe at {EXE} (build the windows preset)")
     os.makedirs(ARTIFACTS, exist_ok=True)
