@@ -25,7 +25,8 @@ struct Stall {
 
 struct Options {
   std::optional<std::filesystem::path> dir;  // none: a new temporary folder, removed at exit
-  WorkArea work_area{1280, 770};
+  WorkArea work_area{1280, 770};      // the primary screen's
+  std::vector<WorkArea> screens;      // the other screens' work areas
   std::optional<std::uint32_t> seed;  // none: from the clock
   Ticks until = FromMs(60000);
   std::vector<TimedAction> actions;

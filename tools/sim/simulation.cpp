@@ -55,7 +55,7 @@ Simulation::Simulation(const Options& options, std::ostream& log)
     : options_(options),
       log_(log),
       player_(scheduler_, options.tracks),
-      shell_(scheduler_, options.work_area, options.clock ? *options.clock : LocalNow()) {
+      shell_(scheduler_, options.work_area, options.screens, options.clock ? *options.clock : LocalNow()) {
   if (options_.dir) {
     dir_ = *options_.dir;
     std::filesystem::create_directories(dir_);
