@@ -15,7 +15,8 @@ namespace zumbolo::sim {
 
 struct TimedAction {
   Ticks at;
-  std::string what;  // an action's or a menu item's name, tray-left, tray-right, click, key:N, taskbar-created
+  std::string what;  // an action's or a menu item's name, tray-left, tray-right, click, key:N,
+                     // taskbar-created, fullscreen-on, fullscreen-off
 };
 
 struct Stall {
