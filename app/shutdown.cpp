@@ -57,6 +57,8 @@ void TForm1::SaveSettings() {
   }
   ini->Write("mode", "random", Checked(Item::iran) ? "1" : "0");
   ini->Write("color", "redchar", std::to_string(CharColor));
+  ini->Write("option", "fullscreen", Checked(Item::ifullscreen) ? "1" : "0");
+  ini->Write("option", "volume", std::to_string(VolumePercent()));
   // A settings file that cannot be written is not the user's concern at exit.
   ini->Flush();
 }

@@ -10,6 +10,7 @@
 #include "app/tform1.h"
 #include "routines/routines.h"
 #include "sound/track_files.h"
+#include "sound/volume_levels.h"
 
 namespace zumbolo {
 
@@ -34,8 +35,8 @@ void TForm1::FormCreate(const StartupArgs& args) {
   }
 
   const WorkArea work_area = shell.GetWorkArea();
-  pos.HomeLeft = work_area.width - 250;
-  pos.HomeTop = work_area.height - 118;
+  pos.HomeLeft = work_area.left + work_area.width - 250;
+  pos.HomeTop = work_area.top + work_area.height - 118;
   window.SetLeft(pos.HomeLeft);
   window.SetTop(pos.HomeTop);
 
@@ -61,6 +62,8 @@ void TForm1::FormCreate(const StartupArgs& args) {
   if (std::filesystem::exists(IniPath, error)) {
     if (auto ini = open_profile(IniPath)) ReadSettings(*ini, work_area);
   }
+  // A stored place that no screen shows any more would leave the figures out of reach.
+  if (!HomeOnSomeScreen()) BringHomeOnScreen(work_area);
 
   sprites.Create();
   sprites.LoadPoseSet(CharColor);
@@ -78,6 +81,8 @@ void TForm1::FormCreate(const StartupArgs& args) {
   }
   PopupMenu1.SetCaption(Item::istart, "停止");
   mgraph.SetActive(true);
+  // A new graph plays at full volume.
+  if (VolumeLevel(VolumePercent()) != mgraph.Volume()) mgraph.SetVolume(VolumeLevel(VolumePercent()));
   Guarded([this] { LoadStartTrack(); });
   shell.AddTrayIcon();
 }
@@ -111,7 +116,7 @@ void TForm1::ReadSettings(ProfileStore& ini, const WorkArea& work_area) {
   // A negative coordinate, or one beyond any screen, keeps the home from the work area.
   int left = read("form", "left", -1);
   if (left >= 0 && IsWithinPositionLimit(left)) {
-    if (MiniMode && left > work_area.width - 200) left = work_area.width - 250;
+    if (MiniMode && left > work_area.left + work_area.width - 200) left = work_area.left + work_area.width - 250;
     pos.HomeLeft = left;
     window.SetLeft(left);
     pos.RecomputeHorizontal(MiniMode);
@@ -119,7 +124,7 @@ void TForm1::ReadSettings(ProfileStore& ini, const WorkArea& work_area) {
   int top = read("form", "top", -1);
   if (top >= 0 && IsWithinPositionLimit(top)) {
     const int height = MiniMode ? 32 : kFigurePixels;
-    if (MiniMode && top > work_area.height - height) top = work_area.height - height - 20;
+    if (MiniMode && top > work_area.top + work_area.height - height) top = work_area.top + work_area.height - height - 20;
     pos.HomeTop = top;
     window.SetTop(top);
     pos.RecomputeVertical(MiniMode);
@@ -127,6 +132,18 @@ void TForm1::ReadSettings(ProfileStore& ini, const WorkArea& work_area) {
 
   for (const OddsItem& choice : kOddsItems) {
     if (choice.odds == HitOdds) {
+      PopupMenu1.SetChecked(choice.item, true);
+      break;
+    }
+  }
+
+  // The options. A missing key, or a value that is no choice of the menu, leaves the menu's
+  // default, as a file from before the options does.
+  const int fullscreen = read("option", "fullscreen", -1);
+  if (fullscreen == 0 || fullscreen == 1) PopupMenu1.SetChecked(Item::ifullscreen, fullscreen == 1);
+  const int volume = read("option", "volume", -1);
+  for (const VolumeItem& choice : kVolumeItems) {
+    if (choice.percent == volume) {
       PopupMenu1.SetChecked(choice.item, true);
       break;
     }

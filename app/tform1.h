@@ -96,6 +96,12 @@ class TForm1 : private MediaEvents {
   // app/shutdown.cpp: any request to close the main window; closing is never refused.
   void FormCloseQuery();
   bool Closed() const { return closed_; }
+  // What the platform senses of the desktop. engine/full_screen.cpp: a full-screen window became
+  // the active window on the figures' screen, or it no longer is one (reported on changes; a
+  // report of the state as it was is ignored).
+  void FullScreenChanged(bool active);
+  // engine/screen_place.cpp: screens came, went or changed their work areas.
+  void ScreensChanged();
   // The beat clock is the platform's BeatSink; the player's events arrive through MediaEvents.
   BeatSink& beat_sink() { return MMTimer1; }
   MediaEvents& media_events() { return *this; }
@@ -108,6 +114,7 @@ class TForm1 : private MediaEvents {
 
   // ---- Commands (app/commands.cpp) ----------------------------------------------------------
   void astartExecute();
+  void StartBeat();  // the start branch of astart
   void StopBeat();
   void RestartBeat();
   void RandomPick();
@@ -119,12 +126,28 @@ class TForm1 : private MediaEvents {
   void acharExecute();
   void avictoryExecute();
   void Exit1Click();
+  // The options (app/options.cpp).
+  void ifullscreenClick();
+  void SetVolumeChoice(Item item);  // ivolume100 ... ivolume0
+  int VolumePercent() const;        // of the checked volume item
+  void iautostartClick();
+  void ShowStartAtLogin();  // the check of iautostart as the session has it now
   // The resting position moved with the arrow keys (engine/home_moves.cpp).
   void aupExecute() { MoveHome(0, -10); }
   void adownExecute() { MoveHome(0, 10); }
   void aleftExecute() { MoveHome(-10, 0); }
   void arightExecute() { MoveHome(10, 0); }
   void MoveHome(int dx, int dy);
+
+  // ---- Stepping aside for full-screen windows (engine/full_screen.cpp) -------------------
+  void StepAside();
+  void ComeBack(bool by_user);
+
+  // ---- The resting place on the screens (engine/screen_place.cpp) -------------------------
+  bool HomeOnSomeScreen();  // the window at rest shows on some screen's work area
+  // The window at rest shows nowhere: the resting place of a new start on `area`, with the
+  // window and the pop-ups there.
+  void BringHomeOnScreen(const WorkArea& area);
 
   // ---- Shutdown (app/shutdown.cpp) ----------------------------------------------------------
   void SaveSettings();
@@ -206,6 +229,13 @@ class TForm1 : private MediaEvents {
   bool MediaBusy = false;
   bool KeepPickedMode = false;
   bool StoppedByUser = false;
+  // Full-screen windows: the platform's last report; the windows stepped aside for one; the
+  // beat to start again when they come back; a start by the user that holds until the next
+  // change of the report.
+  bool FullScreenActive = false;
+  bool SteppedAside = false;
+  bool ResumeAfterFullScreen = false;
+  bool FullScreenOverridden = false;
   std::filesystem::path ExeDir;   // where the track files are
   std::filesystem::path IniPath;  // zumbolo.ini
 

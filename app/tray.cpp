@@ -12,6 +12,7 @@ void TForm1::TrayCallback(int mouse_message) {
     case kRightButtonDown: {
       const ScreenPoint at = shell.CursorPos();
       Foreground();
+      ShowStartAtLogin();
       shell.ShowPopupMenu(at);
       break;
     }

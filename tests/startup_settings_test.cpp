@@ -304,8 +304,8 @@ TEST(StartupSettings, AStoredPositionReplacesTheHomeAndItsOffsets) {
   const Case cases[] = {
       {"[form]\r\nleft=100\r\ntop=200\r\n", {"left 100", "top 200"}, 100, 200},
       {"[form]\r\nleft=0\r\ntop=0\r\n", {"left 0", "top 0"}, 0, 0},
-      // Outside mini mode a place off the work area is used as it is.
-      {"[form]\r\nleft=5000\r\ntop=2000\r\n", {"left 5000", "top 2000"}, 5000, 2000},
+      // Outside mini mode a place partly off the work area is used as it is.
+      {"[form]\r\nleft=1200\r\ntop=740\r\n", {"left 1200", "top 740"}, 1200, 740},
       // Negative coordinates keep the home from the work area.
       {"[form]\r\nleft=-5\r\ntop=-1\r\n", {}, 1030, 652},
       {"[form]\r\nleft=-1\r\ntop=300\r\n", {"top 300"}, 1030, 300},
@@ -558,7 +558,8 @@ TEST(Shutdown, TheFirstRunWritesTheSectionsInOrderWithCrLfLineEnds) {
                        "[date]",    "12/8/26=0",  //
                        "[sound]",   "koka=0",  //
                        "[mode]",    "mode=3",    "random=0",  //
-                       "[color]",   "redchar=1",
+                       "[color]",   "redchar=1",  //
+                       "[option]",  "fullscreen=1", "volume=100",
                    }));
 }
 

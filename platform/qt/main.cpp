@@ -22,12 +22,14 @@
 #include "platform/common/threaded_beat_timer.h"
 #include "platform/qt/app_folders.h"
 #include "platform/qt/command_line.h"
+#include "platform/qt/full_screen_watcher.h"
 #include "platform/qt/gst/gst_media_graph.h"
 #include "platform/qt/message_boxes.h"
 #include "platform/qt/qt_poster.h"
 #include "platform/qt/qt_shell.h"
 #include "platform/qt/qt_stage.h"
 #include "platform/qt/qt_ui_timer.h"
+#include "platform/qt/screen_changes.h"
 #include "platform/qt/single_instance.h"
 #include "platform/qt/termination_signals.h"
 #include "platform/common/trace_file.h"
@@ -184,6 +186,15 @@ int Run(QApplication& app, Clock::time_point started) {
               .settings_dir = folders.settings,
               .random_seed = SeedFromClock()});
   if (!form.Closed()) window.ShowFirstTime();
+
+  // The desktop from now on: full-screen windows over the figures, and the screens' layout.
+  FullScreenWatcher full_screen(window, [&form](bool active) {
+    if (!form.Closed()) form.FullScreenChanged(active);
+  });
+  OnScreenChanges(window, [&form, &full_screen] {
+    if (!form.Closed()) form.ScreensChanged();
+    full_screen.Recheck();
+  });
   return app.exec();
 }
 

@@ -22,6 +22,9 @@ frame buffer:
            終了 writes zumbolo.ini and shows the tally box.
   NoSound  PulseAudio out of reach: the player's error reaches the error box once per failed load,
            the figures spin on, stop and start do not hang; `wine taskkill` closes the program.
+  Options  消音 from zumbolo.ini keeps the null sink's monitor silent while the background music
+           plays; "100%" from the menu makes it heard at once; "ログイン時に起動" writes the Run
+           value "Zumbolo!" naming the executable, and removes it again.
 
 Every wait polls with a time-out, every Wine call has one, and the program runs under `timeout`.
 Only processes started here are ended: the desktop's by their ids, Wine's by `wineserver -k` on
@@ -52,6 +55,7 @@ from trace_reader import Trace  # noqa: E402
 from desktop_session import DesktopSession, DesktopError, ROOT_COLOUR, wait_until  # noqa: E402
 from wine_env import TOOLS as WINE_TOOLS, WinePrefix, skip_or_fail, windows_path  # noqa: E402
 from debian_commands import report_missing  # noqa: E402
+from zumbolo_e2e import monitor_level, tone_mp3  # noqa: E402
 
 EXE = None  # set by main()
 ARTIFACTS = os.environ.get("ZUMBOLO_WINE_ARTIFACTS", "/tmp/zumbolo-wine-smoke")
@@ -396,10 +400,10 @@ class Show(WineCase):
                         f"the menu at {menu.rect} leaves the work area {self.workarea}")
         body = img.crop(menu.x + 2, menu.y + 2, menu.width - 4, menu.height - 4)
         rows = ink_rows(body, body.pixel(2, 2))
-        # Seven items (停止, モード, ランダム, 確率, 効果音, キャラ色変更, 終了): seven runs of rows
-        # with text, the separators' light lines between some of them.
+        # Eight items (停止, モード, ランダム, 確率, 効果音, キャラ色変更, オプション, 終了): eight
+        # runs of rows with text, the separators' light lines between some of them.
         runs = sum(1 for i, y in enumerate(rows) if i == 0 or y != rows[i - 1] + 1)
-        self.assertEqual(runs, 7, f"the menu shows {runs} lines of text")
+        self.assertEqual(runs, 8, f"the menu shows {runs} lines of text")
         self.desk.key("Escape")
         wait_until(lambda: not self.menus(), 5, "the menu closed", interval=0.1)
 
@@ -464,7 +468,7 @@ class Show(WineCase):
         self.assertTally(box)
         wait_until(lambda: not self.desk.tray_icons(TRAY_CLASS), 5, "the tray icon removed")
         text, sections = self.read_ini()
-        self.assertEqual([s for s, _ in sections], ["num", "form", "date", "sound", "mode", "color"], text)
+        self.assertEqual([s for s, _ in sections], ["num", "form", "date", "sound", "mode", "color", "option"], text)
         values = dict(sections)
         self.assertEqual(values["num"], {"ritu": "100"}, text)
         self.assertEqual(values["form"], {"left": str(hx), "top": str(hy)}, text)
@@ -476,6 +480,7 @@ class Show(WineCase):
         self.assertEqual(values["sound"], {"koka": "0"}, text)
         self.assertEqual(values["mode"], {"mode": "3", "random": "0"}, text)
         self.assertEqual(values["color"], {"redchar": "1"}, text)
+        self.assertEqual(values["option"], {"fullscreen": "1", "volume": "100"}, text)
         self.confirm(box)
         self.assertEqual(self.wait_exit(proc, 15), 0, "exit status after the tally box")
         self.assertEqual(len(tr.find_all(r"message .*")), 1, "the closing ran more than once")
@@ -537,6 +542,68 @@ class NoSound(WineCase):
         self.confirm(box)
         self.assertEqual(self.wait_exit(proc, 15), 0, "exit status after the tally box")
         print(f"the no-sound check took {time.monotonic() - t0:.1f} s")
+
+
+class Options(WineCase):
+    # From a freshly opened menu: "終了" is the last item, "オプション" the one above it; its
+    # items are "全画面のときは隠れる", "音量" (100%, 75%, 50%, 25%, 消音) and "ログイン時に起動".
+    OPTIONS = ("Up", "Up", "Right")
+    VOLUME = OPTIONS + ("Down", "Right")
+    AUTOSTART = OPTIONS + ("Down", "Down")
+    RUN_KEY = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run"
+
+    def menu(self, tr, *keys):
+        icon = self.tray_icon()
+        self.desk.click(icon.x + icon.width // 2, icon.y + icon.height // 2, 3)
+        wait_until(self.menus, 5, "the popup menu mapped", interval=0.1)
+        self.desk.key(*keys)
+
+    def run_value(self):
+        status, out = self.wine.run(["wine", "reg", "query", self.RUN_KEY, "/v", "Zumbolo!"], check=False)
+        return out.decode("utf-8", errors="replace") if status == 0 else None
+
+    def test_volume_and_the_run_value(self):
+        tone = os.path.join(self.folder, "spring.res")
+        tone_mp3(self.desk, tone, 600)  # the background music: a tone of 15.7 s
+        with open(os.path.join(self.folder, "zumbolo.ini"), "wb") as f:
+            f.write(b"[num]\r\nritu=1000000\r\n[sound]\r\nkoka=1\r\n[option]\r\nvolume=0\r\n")
+        self.assertIsNone(self.run_value(), "a Run value before the check")
+        proc, tr = self.start()
+        self.main_window()
+        tr.wait_for(r"player volume -10000", 20)
+        tr.wait_for(r"player play", 20)
+        time.sleep(1.0)
+        level, heard = monitor_level(self.desk, 1.0)
+        print(f"muted: RMS {level:.0f} in {heard:.2f} s")
+        self.assertLess(level, 30, "the null sink's monitor is not silent while the music plays muted")
+
+        mark = len(tr.lines())
+        self.menu(tr, *self.VOLUME, "Return")
+        tr.wait_for(r"player volume 0", 5, mark)
+        levels = []
+        for _ in range(6):
+            levels.append(monitor_level(self.desk, 0.5)[0])
+            if levels[-1] > 1000:
+                break
+        print(f"at 100%: RMS {levels}")
+        self.assertGreater(levels[-1], 1000, "the music is not heard at 100%")
+        self.assertEqual(tr.find_all(r"player (render .*|stop|empty|play)", mark), [],
+                         "the new volume restarted the music:\n" + tr.tail(mark))
+
+        # The start at login: the Run value names this very executable, and goes again.
+        mark = len(tr.lines())
+        self.menu(tr, *self.AUTOSTART, "Return")
+        tr.wait_for(r"check iautostart 1", 5, mark)
+        value = wait_until(self.run_value, 10, "the Run value \"Zumbolo!\"")
+        print(value.strip())
+        exe = windows_path(os.path.join(self.folder, "zumbolo.exe"))
+        self.assertIn(f'"{exe}"'.lower(), value.lower(), "the Run value does not name the executable")
+        mark = len(tr.lines())
+        self.menu(tr, *self.AUTOSTART, "Return")
+        shown = tr.wait_for(r"check iautostart 1", 5, mark)  # the menu opened with the value there
+        tr.wait_for(r"check iautostart 0", 5, shown + 1)
+        wait_until(lambda: self.run_value() is None, 10, "the Run value removed")
+        self.assertFalse(tr.find_all(r"error .*"), "errors in the trace:\n" + tr.tail())
 
 
 # -- the zip a user downloads ---------------------------------------------------------------

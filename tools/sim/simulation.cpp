@@ -41,6 +41,8 @@ std::function<void(TForm1&)> UserAction(const std::string& what) {
   if (what == "tray-right") return [](TForm1& f) { f.TrayCallback(kRightButtonDown); };
   if (what == "click") return [](TForm1& f) { f.FormClick(); };
   if (what == "taskbar-created") return [](TForm1& f) { f.TaskbarCreated(); };
+  if (what == "fullscreen-on") return [](TForm1& f) { f.FullScreenChanged(true); };
+  if (what == "fullscreen-off") return [](TForm1& f) { f.FullScreenChanged(false); };
   if (what.rfind("key:", 0) == 0) {
     int key = 0;
     const char* first = what.data() + 4;
@@ -55,7 +57,7 @@ Simulation::Simulation(const Options& options, std::ostream& log)
     : options_(options),
       log_(log),
       player_(scheduler_, options.tracks),
-      shell_(scheduler_, options.work_area, options.clock ? *options.clock : LocalNow()) {
+      shell_(scheduler_, options.work_area, options.screens, options.clock ? *options.clock : LocalNow()) {
   if (options_.dir) {
     dir_ = *options_.dir;
     std::filesystem::create_directories(dir_);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <filesystem>
@@ -238,6 +239,13 @@ GstElement* MakePlaybin(const gchar* uri, LooseElement sink, const char* flags) 
   return playbin;
 }
 
+// The player's volume (hundredths of a decibel) as the amplitude factor of GStreamer's volume
+// elements; the player's silence is 0.
+gdouble LinearVolume(long volume) {
+  if (volume <= kSilentVolume) return 0.0;
+  return std::pow(10.0, static_cast<double>(volume) / 2000.0);
+}
+
 // ---- Short tracks, played from memory ----------------------------------------------------------
 
 // A short track's sound, decoded once: 16-bit samples, interleaved, in the decoder's rate and
@@ -442,6 +450,9 @@ struct GstMediaGraph::Impl {
   GstElement* audio_sink = nullptr;
   bool sink_has_played = false;
   GstClockTime seeked_to = 0;
+  // The volume, and the volume element that applies it to the current track (the pipeline's).
+  long volume = kFullVolume;
+  GstElement* volume_element = nullptr;
 
   Impl(UiThreadPoster& poster, std::string sink_description) : ui(poster), sink(std::move(sink_description)) {}
 
@@ -490,6 +501,7 @@ struct GstMediaGraph::Impl {
   }
 
   void Teardown() {
+    volume_element = nullptr;
     running = false;
     plays_from_memory = false;
     resume_at.reset();
@@ -542,6 +554,7 @@ struct GstMediaGraph::Impl {
     if (size_unknown || size <= kShortTrackFileBytes) {
       if (std::shared_ptr<MemoryTrack> track = Decode(uri.get(), name)) {
         if (GstElement* from_memory = MakeMemoryPipeline(std::move(track), sink_bin, name)) {
+          ApplyVolume();  // before the preroll: the track goes to the sink in one buffer
           Adopt(from_memory, name, false);
           plays_from_memory = true;
           return;
@@ -577,7 +590,33 @@ struct GstMediaGraph::Impl {
   }
 
   void PlayFromFile(const gchar* uri, LooseElement sink_bin, const std::string& name) {
-    Adopt(MakePlaybin(uri, std::move(sink_bin), "audio+soft-volume"), name, true);
+    GstElement* playbin = MakePlaybin(uri, std::move(sink_bin), "audio+soft-volume");
+    // A volume element of our own as the playbin's audio filter: the playbin's own volume goes
+    // to a PulseAudio sink's stream, which forgets it when the sink is set up afresh.
+    if (GstElement* volume_control = gst_element_factory_make("volume", nullptr)) {
+      g_object_set(playbin, "audio-filter", volume_control, nullptr);  // the playbin takes it
+      volume_element = volume_control;
+      ApplyVolume();
+    }
+    Adopt(playbin, name, true);
+  }
+
+  void ApplyVolume() {
+    if (volume_element) g_object_set(volume_element, "volume", LinearVolume(volume), nullptr);
+  }
+
+  // A new volume for the track in the graph. A track from memory is in the sink already, whole:
+  // it goes through its volume element again by a seek to where it is.
+  void ChangeVolume(long new_volume) {
+    volume = new_volume;
+    if (!pipeline || !volume_element) return;
+    ApplyVolume();
+    // A track that has played to its end has nothing left to hear.
+    if (!plays_from_memory || ui_side->ended_epoch == ui_side->epoch) return;
+    if (resume_at) return SeekTo(*resume_at);
+    gint64 position = -1;
+    if (!gst_element_query_position(pipeline, GST_FORMAT_TIME, &position) || position < 0) return;
+    SeekTo(static_cast<GstClockTime>(position));
   }
 
   // A short track decoded whole, or nothing when it is not short (or cannot be decoded here, in
@@ -618,7 +657,10 @@ struct GstMediaGraph::Impl {
   GstElement* MakeMemoryPipeline(std::shared_ptr<MemoryTrack> track, LooseElement& sink_bin, const std::string& name) {
     LooseElement source(gst_element_factory_make("appsrc", nullptr));
     if (!source) return nullptr;
-    std::vector<GstElement*> chain{source.get()};
+    // The volume, in passthrough at full volume.
+    LooseElement volume_control(gst_element_factory_make("volume", nullptr));
+    if (!volume_control) return nullptr;
+    std::vector<GstElement*> chain{source.get(), volume_control.get()};
     LooseElement convert, resample;
     TunePulsesinks(sink_bin.get(), GiveALargerBuffer);
     if (!SinkTakes(sink_bin.get(), track->caps)) {
@@ -640,12 +682,14 @@ struct GstMediaGraph::Impl {
     GstElement* from_memory = gst_pipeline_new(nullptr);
     for (GstElement* element : chain) gst_bin_add(GST_BIN(from_memory), element);
     source.release();
+    volume_element = volume_control.release();
     convert.release();
     resample.release();
     sink_bin.release();
     bool linked = true;
     for (std::size_t i = 1; i < chain.size(); ++i) linked = linked && gst_element_link(chain[i - 1], chain[i]);
     if (!linked) {
+      volume_element = nullptr;
       Discard(from_memory);
       throw MediaError("The audio sink \"" + sink + "\" cannot play " + name, GST_STREAM_ERROR_FORMAT);
     }
@@ -680,6 +724,7 @@ GstMediaGraph::~GstMediaGraph() { Release(); }
 void GstMediaGraph::Create(MediaEvents& events) {
   impl_->gst_ok = InitGstreamer();
   impl_->Teardown();
+  impl_->volume = kFullVolume;
   impl_->ui_side->events = &events;
   impl_->created = true;
 }
@@ -731,6 +776,8 @@ PlayerState GstMediaGraph::State() {
 }
 
 void GstMediaGraph::RemoveAll() { impl_->Teardown(); }
+
+void GstMediaGraph::SetVolume(long volume) { impl_->ChangeVolume(volume); }
 
 void GstMediaGraph::SetPosition(std::int64_t position) {
   Impl& d = *impl_;
