@@ -13,6 +13,11 @@ constexpr wchar_t kMissing[] = L"\x01missing\x01";
 
 }  // namespace
 
+PrivateProfileStore::PrivateProfileStore(const std::filesystem::path& file)
+    : file_(file.wstring()),
+      access_(GetFileAttributesW(file_.c_str()) == INVALID_FILE_ATTRIBUTES ? ProfileAccess::kNoFile
+                                                                          : ProfileAccess::kReadWrite) {}
+
 std::optional<std::string> PrivateProfileStore::Read(std::string_view section, std::string_view key) {
   const std::wstring wide_section = Widen(section);
   const std::wstring wide_key = Widen(key);
@@ -34,15 +39,18 @@ std::optional<std::string> PrivateProfileStore::Read(std::string_view section, s
 
 void PrivateProfileStore::Write(std::string_view section, std::string_view key, std::string_view value) {
   if (!WritePrivateProfileStringW(Widen(section).c_str(), Widen(key).c_str(), Widen(value).c_str(),
-                                  file_.c_str())) {
-    writes_ok_ = false;
+                                  file_.c_str()) &&
+      !write_error_) {
+    write_error_ = std::error_code(static_cast<int>(GetLastError()), std::system_category());
   }
 }
 
-bool PrivateProfileStore::Flush() {
+std::error_code PrivateProfileStore::Flush() {
   // All three names empty: the system puts what it has cached for the file onto disk.
-  const bool flushed = WritePrivateProfileStringW(nullptr, nullptr, nullptr, file_.c_str()) != FALSE;
-  return writes_ok_ && flushed;
+  if (!WritePrivateProfileStringW(nullptr, nullptr, nullptr, file_.c_str()) && !write_error_) {
+    write_error_ = std::error_code(static_cast<int>(GetLastError()), std::system_category());
+  }
+  return write_error_;
 }
 
 }  // namespace zumbolo::win32

@@ -11,15 +11,18 @@ namespace zumbolo::win32 {
 
 class PrivateProfileStore final : public ProfileStore {
  public:
-  explicit PrivateProfileStore(const std::filesystem::path& file) : file_(file.wstring()) {}
+  explicit PrivateProfileStore(const std::filesystem::path& file);
 
+  ProfileAccess Access() const override { return access_; }
+  std::error_code ReadError() const override { return {}; }
   std::optional<std::string> Read(std::string_view section, std::string_view key) override;
   void Write(std::string_view section, std::string_view key, std::string_view value) override;
-  bool Flush() override;
+  std::error_code Flush() override;
 
  private:
   std::wstring file_;
-  bool writes_ok_ = true;
+  ProfileAccess access_;
+  std::error_code write_error_;
 };
 
 }  // namespace zumbolo::win32
