@@ -298,7 +298,9 @@ TEST(WriteTrackFiles, AMissingResourceEndsTheWritingAtThatTrack) {
       for (char& c : file) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
       file += ".res";
       SCOPED_TRACE(file);
-      if (i == missing) EXPECT_EQ(failure->file, file);
+      if (i == missing) {
+        EXPECT_EQ(failure->file, file);
+      }
       if (i < missing) {
         EXPECT_TRUE(ReadBytes(dir.path() / file) == FakeTrack(kWriteOrder[i]));
       } else {
