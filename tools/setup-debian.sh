@@ -9,6 +9,9 @@ packages="$packages python3 xvfb openbox tint2 xdotool x11-utils x11-apps x11-xs
 # The Windows program: the MinGW-w64 cross compiler (x86-64, POSIX threads, as the toolchain file
 # names it), and Wine to run it and its checks, with a Japanese font for the menu (FontLink).
 packages="$packages g++-mingw-w64-x86-64-posix wine wine64 fonts-noto-cjk"
+# The settings file's fuzz target (tools/ci/fuzz-settings.sh): clang with libFuzzer and its
+# sanitizers.
+packages="$packages clang libclang-rt-14-dev"
 if [ "$(id -u)" -eq 0 ]; then
   apt-get update -qq
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $packages >/dev/null
