@@ -80,7 +80,7 @@ DecodedText DecodeText(std::string bytes) {
   out.encoding = big_endian ? TextEncoding::kUtf16Be : TextEncoding::kUtf16Le;
   const std::string_view units = view.substr(2);
   const std::size_t count = units.size() / 2;
-  if (units.size() % 2 != 0) out.odd_byte = units.substr(units.size() - 1);
+  if (units.size() % 2 != 0) out.odd_byte.push_back(units.back());
   const auto unit = [&](std::size_t i) -> std::uint32_t {
     const auto first = static_cast<std::uint8_t>(units[2 * i]), second = static_cast<std::uint8_t>(units[2 * i + 1]);
     return big_endian ? (first << 8 | second) : (second << 8 | first);
