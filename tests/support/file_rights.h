@@ -38,9 +38,9 @@ class ModeFor {
   std::filesystem::perms before_;
 };
 
-// Opens the FIFO `path` for writing after `patience`, unless dismissed before: a reader that
-// blocks in its open() then gets the end of the file, and the test goes on to see how long it
-// waited.
+// Opens the FIFO `fifo` for writing (and closes it again) after `patience`, and every 100 ms
+// after that, until dismissed: a reader that blocks in its open() then gets the end of the file,
+// and the test goes on to see that it had to.
 class FifoWatchdog {
  public:
   FifoWatchdog(std::filesystem::path fifo, std::chrono::milliseconds patience);
