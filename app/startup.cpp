@@ -7,6 +7,7 @@
 
 #include "app/date_key.h"
 #include "app/ini_file.h"
+#include "app/problem_texts.h"
 #include "app/tform1.h"
 #include "routines/routines.h"
 #include "sound/track_files.h"
@@ -57,10 +58,31 @@ void TForm1::FormCreate(const StartupArgs& args) {
   MediaBusy = false;
 
   ExeDir = args.exe_dir;
-  IniPath = (args.settings_dir.empty() ? ExeDir : args.settings_dir) / "zumbolo.ini";
-  std::error_code error;
-  if (std::filesystem::exists(IniPath, error)) {
-    if (auto ini = open_profile(IniPath)) ReadSettings(*ini, work_area);
+  const std::filesystem::path settings_dir = args.settings_dir.empty() ? ExeDir : args.settings_dir;
+  IniPath = settings_dir / "zumbolo.ini";
+  // A folder that could not be made is told once, for all it was to hold.
+  const bool one_folder = settings_dir == ExeDir;
+  if (args.settings_dir_error) {
+    TellUser(FolderNotMadeText(settings_dir, args.settings_dir_error, true, one_folder && args.exe_dir_error));
+    SettingsProblemTold = true;
+  }
+  if (args.exe_dir_error && !(one_folder && args.settings_dir_error)) {
+    TellUser(FolderNotMadeText(ExeDir, args.exe_dir_error, false, true));
+  }
+  if (auto ini = open_profile(IniPath)) {
+    switch (ini->Access()) {
+      case ProfileAccess::kNoFile:
+        break;
+      case ProfileAccess::kUnreadable:
+        // Read as if there were none, and never written: what it holds stays as it is.
+        SettingsUnreadable = SettingsProblemTold = true;
+        TellUser(SettingsUnreadableText(IniPath, ini->ReadError()));
+        break;
+      case ProfileAccess::kReadWrite:
+      case ProfileAccess::kReadOnly:
+        ReadSettings(*ini, work_area);
+        break;
+    }
   }
   // A stored place that no screen shows any more would leave the figures out of reach.
   if (!HomeOnSomeScreen()) BringHomeOnScreen(work_area);
@@ -69,8 +91,7 @@ void TForm1::FormCreate(const StartupArgs& args) {
   sprites.LoadPoseSet(CharColor);
   figures.ShowPose(1);
 
-  // A track that cannot be written shows up as an error when it is first loaded.
-  WriteTrackFiles(ExeDir, resources);
+  WriteMissingTracks(args);
 
   if (Checked(Item::ibgm)) PopupMenu1.SetVisible(Item::N9, false);
   for (Item mode : kModeItems) {
@@ -147,6 +168,20 @@ void TForm1::ReadSettings(ProfileStore& ini, const WorkArea& work_area) {
       PopupMenu1.SetChecked(choice.item, true);
       break;
     }
+  }
+}
+
+void TForm1::WriteMissingTracks(const StartupArgs& args) {
+  std::optional<TrackWriteFailure> failure;
+  if (!args.exe_dir_error) {
+    failure = WriteTrackFiles(ExeDir, resources);
+    if (!failure) return;
+    TellUser(TrackNotWrittenText(failure->file, ExeDir, failure->error));
+  }
+  // The writing stopped at a track: those not there now are left out of every load.
+  for (const TrackFile& track : kTrackFiles) {
+    std::error_code error;
+    if (!std::filesystem::exists(ExeDir / std::string(track.file), error)) UnwrittenTracks.emplace(track.file);
   }
 }
 

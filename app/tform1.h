@@ -9,8 +9,10 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "app/actions.h"
@@ -60,6 +62,17 @@ struct StartupArgs {
   std::filesystem::path exe_dir;  // the folder of the track files (the executable's, on Windows)
   std::filesystem::path settings_dir;  // the folder of zumbolo.ini; empty: exe_dir
   std::uint32_t random_seed = 0;  // from the clock, or chosen for a repeatable run
+  // Why the platform could not make a folder (empty: it is there).
+  std::error_code exe_dir_error{};
+  std::error_code settings_dir_error{};
+};
+
+// The load of a track that could not be written at start-up. The user was told then, so the
+// error box does not show it again; otherwise it is a failed load like any other.
+class UnwrittenTrack : public MediaError {
+ public:
+  explicit UnwrittenTrack(std::string_view file)
+      : MediaError("「" + std::string(file) + "」は書き込めなかったので鳴らせません。", 0x80070002L) {}
 };
 
 class TForm1 : private MediaEvents {
@@ -109,6 +122,7 @@ class TForm1 : private MediaEvents {
   // ---- Start-up (app/startup.cpp) -----------------------------------------------------------
   void FormCreate(const StartupArgs& args);
   void ReadSettings(ProfileStore& ini, const WorkArea& work_area);
+  void WriteMissingTracks(const StartupArgs& args);
   void Form2Create();
   void Form3Create();
 
@@ -178,6 +192,7 @@ class TForm1 : private MediaEvents {
   void RewindLoop();
   void ResumeLoop();
   void LoadStartTrack();
+  bool TrackWritten(std::string_view file) const { return !UnwrittenTracks.contains(std::string(file)); }
   void ReloadStartTrack();  // the busy-guarded load of the stop and restart commands
   void FollowStartTrack();  // loads the other start track when the mode has changed since
   void mgraphGraphComplete();
@@ -186,6 +201,8 @@ class TForm1 : private MediaEvents {
   // ---- Errors -------------------------------------------------------------------------------
   // An error that leaves a handler is shown in the application's error box; the program goes on.
   void ShowException(const std::exception& error);
+  // A file or folder of the program that cannot be kept, told in the error box.
+  void TellUser(const std::string& text);
   template <typename Handler>
   void Guarded(Handler&& handler) {
     try {
@@ -238,6 +255,14 @@ class TForm1 : private MediaEvents {
   bool FullScreenOverridden = false;
   std::filesystem::path ExeDir;   // where the track files are
   std::filesystem::path IniPath;  // zumbolo.ini
+  // zumbolo.ini was there at start-up but could not be read: it is never written, so that the
+  // settings and the tally in it are not lost.
+  bool SettingsUnreadable = false;
+  // The user has been told at start-up that the settings cannot be kept: a failed save at the
+  // close is not told again.
+  bool SettingsProblemTold = false;
+  // Track files that could not be written at start-up (the user has been told): never loaded.
+  std::set<std::string> UnwrittenTracks;
 
  private:
   // MediaEvents

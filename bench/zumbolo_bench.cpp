@@ -196,7 +196,7 @@ int Run(long beat_count, long cpu_seconds, Clock::time_point main_entered) {
   {
     IniFile ini;
     ini.Write("num", "ritu", "2147483647");
-    ini.Save(dir / "zumbolo.ini");
+    SaveIniFile(dir / "zumbolo.ini", ini);
   }
 
   EventLoop loop;

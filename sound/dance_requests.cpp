@@ -58,8 +58,10 @@ void TForm1::WMDance(int code) {
       if (!Checked(Item::N12) && !Checked(Item::ibgm) && Checked(Item::N10) && mgraph.Active()) {
         mgraph.Stop();
         mgraph.EmptyGraph();
-        mgraph.RenderTrack(ExeDir / "kokab.res");
-        RewindCue();
+        if (TrackWritten("kokab.res")) {
+          mgraph.RenderTrack(ExeDir / "kokab.res");
+          RewindCue();
+        }
       }
       SetInterval(TempoNormal);
       MMTimer1.SetEnabled(true);

@@ -27,7 +27,9 @@ AppFolders PrepareAppFolders(const std::filesystem::path& exe_dir) {
   AppFolders folders;
   const char* home = std::getenv("ZUMBOLO_HOME");
   if (home && *home) {
-    folders.tracks = folders.settings = std::filesystem::absolute(home);
+    std::error_code ignored;  // without a working folder, the path stays as it was given
+    folders.tracks = folders.settings = std::filesystem::absolute(home, ignored);
+    if (folders.tracks.empty()) folders.tracks = folders.settings = home;
   } else if (!exe_dir.empty() && !IsInstalled(exe_dir) && ::access(exe_dir.c_str(), W_OK) == 0) {
     folders.tracks = folders.settings = exe_dir;
   } else {
@@ -35,8 +37,8 @@ AppFolders PrepareAppFolders(const std::filesystem::path& exe_dir) {
     folders.settings = Standard(QStandardPaths::GenericConfigLocation);
     folders.tracks = Standard(QStandardPaths::GenericDataLocation);
   }
-  std::filesystem::create_directories(folders.settings);
-  std::filesystem::create_directories(folders.tracks);
+  std::filesystem::create_directories(folders.settings, folders.settings_error);
+  std::filesystem::create_directories(folders.tracks, folders.tracks_error);
   return folders;
 }
 

@@ -7,16 +7,19 @@
 //   (~/.config/zumbolo and ~/.local/share/zumbolo by default).
 
 #include <filesystem>
+#include <system_error>
 
 namespace zumbolo {
 
 struct AppFolders {
   std::filesystem::path tracks;
   std::filesystem::path settings;
+  // Why a folder could not be made (empty: it is there). The program tells the user and goes on.
+  std::error_code tracks_error;
+  std::error_code settings_error;
 };
 
-// Chooses the folders and makes them. Throws std::filesystem::filesystem_error when one cannot
-// be made.
+// Chooses the folders and makes them.
 AppFolders PrepareAppFolders(const std::filesystem::path& exe_dir);
 
 }  // namespace zumbolo

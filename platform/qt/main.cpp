@@ -98,9 +98,7 @@ std::vector<std::string> ProgramArguments() {
   return args;
 }
 
-int Run(QApplication& app, Clock::time_point started) {
-  const AppFolders folders = PrepareAppFolders(QCoreApplication::applicationDirPath().toStdString());
-
+int Run(QApplication& app, Clock::time_point started, const AppFolders& folders) {
   Trace trace;
   std::unique_ptr<TraceFile> trace_file;
   if (const char* path = std::getenv("ZUMBOLO_TRACE"); path && *path) {
@@ -184,7 +182,9 @@ int Run(QApplication& app, Clock::time_point started) {
   form.Start({.args = ProgramArguments(),
               .exe_dir = folders.tracks,
               .settings_dir = folders.settings,
-              .random_seed = SeedFromClock()});
+              .random_seed = SeedFromClock(),
+              .exe_dir_error = folders.tracks_error,
+              .settings_dir_error = folders.settings_error});
   if (!form.Closed()) window.ShowFirstTime();
 
   // The desktop from now on: full-screen windows over the figures, and the screens' layout.
@@ -215,7 +215,6 @@ int main(int argc, char** argv) {
     case CommandLineRequest::kRun:
       break;
   }
-  if (TakeInstanceLock() == InstanceLock::kHeldElsewhere) return 0;
 
   // Placing windows at exact screen positions and shaping them needs X11 (XWayland on a Wayland
   // desktop), unless the user asks for another platform.
@@ -232,12 +231,17 @@ int main(int argc, char** argv) {
   QApplication::setQuitOnLastWindowClosed(false);
   QApplication::setWindowIcon(ProgramIcon());
 
+  // The folders first: a folder that cannot be made is the engine's to tell, and the lock lives
+  // in the settings folder when there is no runtime folder.
+  const AppFolders folders = PrepareAppFolders(QCoreApplication::applicationDirPath().toStdString());
+  if (TakeInstanceLock(folders.settings) == InstanceLock::kHeldElsewhere) return 0;
+
   try {
-    return Run(app, started);
+    return Run(app, started, folders);
   } catch (const std::exception& error) {
     ShowErrorBox(nullptr, QStringLiteral("Zumbolo!"), QString::fromUtf8(error.what()));
   } catch (...) {
-    ShowErrorBox(nullptr, QStringLiteral("Zumbolo!"), QStringLiteral("The program could not start."));
+    ShowErrorBox(nullptr, QStringLiteral("Zumbolo!"), QStringLiteral("Zumbolo! を始められませんでした。"));
   }
   return 1;
 }

@@ -253,8 +253,9 @@ def monitor_level(desk, seconds=1.0):
 class Zumbolo:
     """One run of the program in a desktop session."""
 
-    def __init__(self, desk, home, args=(), sink=FAKE_SINK, name="zumbolo"):
+    def __init__(self, desk, home, args=(), sink=FAKE_SINK, name="zumbolo", wrapper=()):
         self.desk, self.home, self.args, self.sink, self.name = desk, home, list(args), sink, name
+        self.wrapper = list(wrapper)  # a command the program is started through
         self.trace = Trace(desk.path(name + ".trace"))
         self.proc = None
         self.main = None
@@ -263,7 +264,7 @@ class Zumbolo:
         env = {"ZUMBOLO_HOME": self.home, "ZUMBOLO_TRACE": self.trace.path, "QT_QPA_PLATFORM": "xcb"}
         if self.sink is not None:
             env["ZUMBOLO_AUDIO_SINK"] = self.sink
-        self.proc = self.desk.spawn(self.name, [BINARY] + self.args, extra_env=env)
+        self.proc = self.desk.spawn(self.name, self.wrapper + [BINARY] + self.args, extra_env=env)
         return self
 
     def alive(self):
@@ -345,8 +346,8 @@ class E2ECase(unittest.TestCase):
         if os.path.exists(ini):
             shutil.copy(ini, self.artifacts)
 
-    def program(self, args=(), sink=FAKE_SINK, name="zumbolo", home=None):
-        run = Zumbolo(self.desk, home or self.home, args, sink, name)
+    def program(self, args=(), sink=FAKE_SINK, name="zumbolo", home=None, wrapper=()):
+        run = Zumbolo(self.desk, home or self.home, args, sink, name, wrapper)
         self.runs.append(run)
         run.start()
         self.addCleanup(run.kill)
@@ -882,6 +883,50 @@ class BrokenTrack(E2ECase):
         self.assertFalse(run.dialogs(), "another dialog is up")
         with open(os.path.join(self.home, "kokab.res"), "rb") as f:
             self.assertEqual(f.read(), junk, "the program replaced the broken track file")
+
+
+class UnreadableSettings(E2ECase):
+    def test_an_unreadable_settings_file_is_told_once_and_never_written(self):
+        mine = b"[num]\r\nritu=5\r\n[date]\r\n12/8/26=40\r\n[form]\r\nleft=500\r\ntop=300\r\n"
+        self.write_home("zumbolo.ini", mine)
+        ini = os.path.join(self.home, "zumbolo.ini")
+        os.chmod(ini, 0)
+        self.addCleanup(os.chmod, ini, 0o644)
+        # The superuser reads any file: the program runs without that right, as a user would.
+        wrapper = []
+        if os.geteuid() == 0:
+            if not shutil.which("setpriv"):
+                self.skipTest("running as the superuser, and no setpriv to drop its file rights")
+            wrapper = ["setpriv", "--bounding-set", "-dac_override,-dac_read_search", "--"]
+        run = self.program(wrapper=wrapper)
+        tr = run.trace
+        err = tr.wait_for(r"error .+", 15)
+        told = tr.text(err)[len("error "):]
+        self.assertIn(ini, told)
+        self.assertIsNone(re.search(r"[A-Za-z]", told.replace(ini, "")), f"not in Japanese: {told}")
+        box = self.wait_dialog(run)
+        self.shot("unreadable_settings_box")
+        self.wait_focus(box)
+        self.desk.key("Return")
+        wait_until(lambda: not self.desk.viewable(box.id), 5, "the error box to close on Return")
+        # The program runs on with the defaults: at home, not at the stored place.
+        main = run.wait_main_window()
+        hx, hy = home_of(self.desk.workarea())
+        self.assertGeometry(main, (hx, hy, 192, 64))
+        tr.wait_for(r"beat 7 0", 10)
+        mark = len(tr.lines())
+        self.desk.run(["wmctrl", "-i", "-c", hex(main.id)])
+        tr.wait_for(r"message .*", 10, mark)
+        tally = self.wait_dialog(run)
+        self.wait_focus(tally)
+        self.desk.key("Return")
+        self.assertEqual(run.wait_exit(10), 0, "exit status after the tally box")
+        self.assertEqual(len(tr.find_all(r"error .*")), 1, "told more than once:\n" + tr.tail())
+        # Nothing was written: the file, its bytes and its permissions are as they were.
+        self.assertEqual(os.stat(ini).st_mode & 0o7777, 0)
+        with open(ini, "rb") as f:
+            self.assertEqual(f.read(), mine)
+        self.assertEqual(sorted(n for n in os.listdir(self.home) if "zumbolo.ini" in n), ["zumbolo.ini"])
 
 
 class Sound(E2ECase):

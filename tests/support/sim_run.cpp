@@ -108,6 +108,24 @@ bool IsLogLine(const std::string& line) {
   return word == "player" && kPlayer.count(argument);
 }
 
+std::vector<std::string> ErrorLines(const std::vector<std::string>& log) {
+  std::vector<std::string> errors;
+  for (const std::string& line : log) {
+    if (WhatOf(line).starts_with("error ")) errors.push_back(line);
+  }
+  return errors;
+}
+
+bool InJapanese(std::string text, const std::vector<std::string>& names) {
+  for (const std::string& name : names) {
+    for (std::size_t at; !name.empty() && (at = text.find(name)) != std::string::npos;) text.erase(at, name.size());
+  }
+  for (const char c : text) {
+    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) return false;
+  }
+  return true;
+}
+
 void WriteText(const std::filesystem::path& path, const std::string& text) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << text;
@@ -133,7 +151,7 @@ ScratchDir::~ScratchDir() {
 }
 
 std::optional<std::string> Saved(const ScratchDir& dir, const char* section, const char* key) {
-  return IniFile::Load(dir.path() / "zumbolo.ini").Read(section, key);
+  return LoadIniFile(dir.path() / "zumbolo.ini").file.Read(section, key);
 }
 
 std::string SongSettings(int mode, int koka) {

@@ -60,7 +60,8 @@ Simulation::Simulation(const Options& options, std::ostream& log)
       shell_(scheduler_, options.work_area, options.screens, options.clock ? *options.clock : LocalNow()) {
   if (options_.dir) {
     dir_ = *options_.dir;
-    std::filesystem::create_directories(dir_);
+    // A folder that cannot be made is the program's to tell, as on the desktop.
+    std::filesystem::create_directories(dir_, dir_error_);
   } else {
     dir_ = NewTemporaryFolder();
     own_dir_ = true;
@@ -94,7 +95,12 @@ void Simulation::Start() {
   for (const Stall& stall : options_.stalls) scheduler_.Stall(stall.from, stall.length);
   std::uint32_t seed = options_.seed ? *options_.seed
                                      : static_cast<std::uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-  form_->Start({.args = options_.program_args, .exe_dir = dir_, .settings_dir = dir_, .random_seed = seed});
+  form_->Start({.args = options_.program_args,
+                .exe_dir = dir_,
+                .settings_dir = dir_,
+                .random_seed = seed,
+                .exe_dir_error = dir_error_,
+                .settings_dir_error = dir_error_});
   for (const TimedAction& action : options_.actions) {
     auto act = UserAction(action.what);
     scheduler_.Ui(action.at, Lane::User, [this, act] {
