@@ -1,7 +1,7 @@
 """The melody check: how much of each reference theme (references.py) the melody line of a score
 plays, note for note.
 
-A score's melody line is the top note at every onset of the part its song names as MELODY_LINE.
+A score's melody line is the top note at every onset of the parts its song names as MELODY_LINE.
 A theme is held against it at every bar line of the song's metre (BARS: the beat of a bar line and
 the beats in a bar) and under one transposition each time (the one that most of its notes agree
 on), so the key and the octave do not matter but the metre does. A note of the theme agrees when
@@ -88,8 +88,9 @@ def compare(reference, line, bar, origin=0):
 # The check of the songs (needs the scores, and the simulator for the show beats).
 
 def score_line(module, score):
-    part = next(p for p in score.parts if p.name == module.MELODY_LINE)
-    return line_of((beat, key) for beat, _, key, _ in part.notes)
+    """The top note at each onset of the parts the song names as its MELODY_LINE."""
+    names = module.MELODY_LINE if isinstance(module.MELODY_LINE, tuple) else (module.MELODY_LINE,)
+    return line_of((beat, key) for part in score.parts if part.name in names for beat, _, key, _ in part.notes)
 
 
 def check_song(name, score, module):
@@ -114,7 +115,7 @@ def table(results):
     return "\n".join(lines)
 
 
-def piano_roll(path, theme, result, line, pixels_per_beat=48, row=6):
+def piano_roll(path, theme, result, line, pixels_per_beat=64, row=8):
     """The theme (outlined, at the transposition found) over the score's line (filled) around the
     best place; agreeing notes green, the others red."""
     from PIL import Image, ImageDraw
@@ -138,13 +139,13 @@ def piano_roll(path, theme, result, line, pixels_per_beat=48, row=6):
         x0 = (b - lo_beat) * pixels_per_beat
         x1 = (end_of.get(b, b + Fraction(1, 2)) - lo_beat) * pixels_per_beat - 2
         y = (top - k) * row
-        draw.rectangle([x0, y, max(x0 + 2, x1), y + row - 2], fill=(90, 90, 200))
+        draw.rectangle([x0 + 2, y + 2, max(x0 + 3, x1 - 3), y + row - 3], fill=(90, 90, 200))
     for (b, k), nxt in zip(reference, reference[1:] + [(reference[-1][0] + Fraction(1, 2), 0)]):
         x0 = (start + b - lo_beat) * pixels_per_beat
         x1 = (start + nxt[0] - lo_beat) * pixels_per_beat - 2
         y = (top - (k + shift)) * row
         ok = by_beat.get(start + b) == k + shift
-        draw.rectangle([x0 - 1, y - 1, max(x0 + 2, x1) + 1, y + row - 1], outline=(0, 170, 0) if ok else (220, 0, 0))
+        draw.rectangle([x0, y, max(x0 + 4, x1 - 1), y + row - 1], outline=(0, 170, 0) if ok else (220, 0, 0), width=2)
     image.save(path)
 
 

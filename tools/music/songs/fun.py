@@ -18,7 +18,8 @@ halves as 2. The tunes and chords are written in C and sound a tone higher, in D
     158-          124-127 and after         the final chord, ringing to the end of the track
 
 Where the show's passes begin comes from the score's labels (the show's beats 12, 84 and 116).
-Every beat from 0 to the show's last has the castanets, the bass drum and the tambourine on it.
+The percussion is a Neapolitan band's: the tambourine, and in the refrains the bass drum on the
+first beat of each bar and a cymbal where a phrase begins.
 """
 
 import sys
@@ -31,43 +32,47 @@ TRACK_MS = 2804 * 1152 * 1000 / 44100  # fun.res: 2804 audio frames
 KEY = 2  # written in C, sounds in D
 E = 1 / 3  # the song's eighth, in beats
 BAR = 2  # beats in a 6/8 bar
+BARS = (0, BAR)  # the bar lines: every even beat
+MELODY_LINE = ("trumpet", "violins")  # the tune, for the melody check
+MELODY_PARTS = ("trumpet", "violins")  # the tune, for its loudness
 
 # General MIDI programs (0-based)
 TRUMPET, VIOLIN, CLARINET, FLUTE, NYLON_GUITAR, PIZZICATO, ACCORDION, HORN, TUBA, TIMPANI = (
     56, 40, 71, 73, 24, 45, 21, 60, 58, 47)
-CASTANETS = 85  # General MIDI percussion key
 
 
 # ---- the tunes (in C) ------------------------------------------------------------------------
 
 # The verse: four couplets, each a line of two bars and its echo of two ("tu saje addò? tu saje
-# addò?"). Its pickup is the eighth before.
+# addò?"), the first two on the tonic and its dominant, the last two climbing in sequence to E minor
+# (B7-Em) and to G (D7-G), the dominant of the refrain. Its pickup is the eighth before.
 VERSE_PICKUP = "G4/8t"
 VERSE = (
     "C5/4t C5/8t C5/4t E5/8t | G5/4 E5/4t C5/8t | F5/4t E5/8t D5/4 | F5/4t E5/8t D5/4t G4/8t | "
-    "B4/4t B4/8t B4/4t D5/8t | F5/4 D5/4t B4/8t | E5/4t D5/8t C5/4 | E5/4t D5/8t C5/4t G4/8t | "
-    "A4/4t A4/8t A4/4t C5/8t | F5/4 C5/4t A4/8t | G5/4t F5/8t E5/4 | G5/4t F5/8t E5/4t E5/8t | "
-    "F#5/4t F#5/8t F#5/4t A5/8t | G5/4 D5/4t B4/8t | D5/4t C5/8t B4/4 | F5/4t E5/8t D5/4"
+    "B4/4t B4/8t B4/4t D5/8t | F5/4 D5/4t B4/8t | E5/4t D5/8t C5/4 | E5/4t D5/8t C5/4t B4/8t | "
+    "D#5/4t D#5/8t D#5/4t F#5/8t | G5/4 E5/4t B4/8t | A5/4t G5/8t F#5/4 | A5/4t G5/8t E5/4t D5/8t | "
+    "F#5/4t F#5/8t F#5/4t A5/8t | G5/4 D5/4t B4/8t | C5/4t B4/8t A4/4 | G4/2"
 )
-VERSE_CHORDS = "C C G7 G7 | G7 G7 C C | F F C C | D7 G G7 G7"
+VERSE_CHORDS = "C C G7 G7 | G7 G7 C C | B7 Em B7 Em | D7 G D7 G"
 
-# The refrain: "Jammo, jammo, 'ncoppa jammo jà!" twice, "funiculì, funiculà" climbing like the
-# cable car, "'ncoppa jammo jà, funiculì, funiculà!"
+# The refrain (Denza's, in C here): "Jammo, jammo, 'ncoppa jammo jà" twice over the dominant's
+# pedal, "funiculì, funiculà" on one note over the bass falling by semitones, and "'ncoppa jammo
+# jà, funiculì, funiculà!" down to the tonic.
 REFRAIN = (
-    "G4/4 C5/4 | E5/4 C5/4 | G5/4t E5/8t D5/4t C5/8t | D5/2 | "
-    "G4/4 B4/4 | D5/4 B4/4 | F5/4t D5/8t B4/4t D5/8t | C5/4 G4/8t A4/8t B4/8t | "
-    "C5/4 G4/8t B4/8t C5/8t | D5/4 B4/8t C5/8t D5/8t | E5/4 C5/8t D5/8t E5/8t | F5/4 r/8t F5/8t G5/8t | "
-    "A5/4t G5/8t F5/4t A5/8t | G5/4 G4/8t A4/8t B4/8t | D5/4 F5/8t E5/8t D5/8t | C5/2"
+    "B4/4 A4/8t r/4t | B4/4 A4/8t r/8t A4/8t | C5/4t B4/8t A4/4t C5/8t | B4/2 | "
+    "B4/4 A4/8t r/4t | B4/4 A4/8t r/8t A4/8t | C5/4t B4/8t A4/4t C5/8t | G4/4t E4/8t E4/8t r/8t E4/8t | "
+    "E4/4t E4/8t E4/8t r/8t E4/8t | E4/4t E4/8t E4/8t r/8t E4/8t | E4/4t E4/8t E4/8t r/8t E4/8t | C5/2 | "
+    "D5/4t C5/8t A4/4t C5/8t | G4/4t E4/8t E4/4t F4/8t | G4/4t F4/8t E4/4t D4/8t | C4/2"
 )
-# A bar of two chords changes on its second beat.
-REFRAIN_CHORDS = "C C C,G G | G7 G7 G7 C | C G7 C F | F C/G G7 C"
+# A bar of two chords changes on its second beat; 'X/Y' is X over the bass Y.
+REFRAIN_CHORDS = "G/D,D7 G/D,D7 D7 G/D | G/D,D7 G/D,D7 D7 C | Am Caug/G# C/G Am/E | F,Dm C,Am G7 C"
 
-# A second voice for the refrain: thirds and sixths under the tune, on its long notes.
+# Its second voice, a third or a sixth below, as Denza's inner voice has it.
 REFRAIN_ALTO = (
-    "E4/4 E4/4 | G4/4 E4/4 | E5/4t C5/8t B4/4t A4/8t | B4/2 | "
-    "F4/4 G4/4 | B4/4 G4/4 | D5/4t B4/8t G4/4t B4/8t | E4/4 r/4 | "
-    "E4/4 r/4 | B4/4 r/4 | C5/4 r/4 | A4/4 r/8t A4/8t B4/8t | "
-    "C5/4t B4/8t A4/4t C5/8t | E5/4 r/4 | B4/4 D5/8t C5/8t B4/8t | E4/2"
+    "G4/4 F#4/8t r/4t | G4/4 F#4/8t r/8t F#4/8t | A4/4t G4/8t F#4/4t A4/8t | G4/2 | "
+    "G4/4 F#4/8t r/4t | G4/4 F#4/8t r/8t F#4/8t | A4/4t G4/8t F#4/4t A4/8t | E4/4t C4/8t C4/8t r/8t C4/8t | "
+    "C4/4t C4/8t C4/8t r/8t C4/8t | C4/4t C4/8t C4/8t r/8t C4/8t | C4/4t C4/8t C4/8t r/8t C4/8t | A4/2 | "
+    "B4/4t A4/8t F4/4t A4/8t | E4/4t C4/8t C4/4t D4/8t | D4/4t D4/8t C4/4t B3/8t | G3/2"
 )
 
 
@@ -160,19 +165,22 @@ class Band:
                 part.chord(start + n * BAR + 1, 0.98, voicing(second, low), velocity)
 
     def beats(self, start, count, kick=(96, 76), tambourine=84, snare=0, crash=True):
-        """Percussion on every beat: the castanets, the bass drum and the tambourine; the snare
-        on the second beat of a bar; a cymbal on the first. The castanets' sharp click is what
-        marks the beat in the audio: it stands out against everything else on the beat."""
-        for k in range(count):
-            self.beat(start + k, k % 2 == 0, kick, tambourine, snare)
-        if crash:
-            self.drums.hit(start, "crash", 92)
+        """The band's percussion over `count` beats: the tambourine on the first beat of each bar
+        (and softly on the second in the loud refrains), the bass drum on the first when loud,
+        a cymbal where the phrase begins."""
+        loud = kick[0] >= 100
+        for k in range(0, count, 2):
+            self.beat(start + k, True, kick if loud else (0, 0), tambourine)
+            if loud and k + 1 < count:
+                self.drums.hit(start + k + 1, "tambourine", int(0.4 * tambourine))
+        if crash and loud:
+            self.drums.hit(start, "crash2", 80, length=1)
 
     def beat(self, at, strong, kick=(96, 76), tambourine=84, snare=0):
-        self.drums.hit(at, CASTANETS, 120 if strong else 112)
-        self.drums.hit(at, "kick", kick[0] if strong else kick[1])
-        self.drums.hit(at, "tambourine", int(0.55 * (tambourine if strong else tambourine - 12)))
-        if snare and not strong:
+        self.drums.hit(at, "tambourine", int(0.6 * (tambourine if strong else tambourine - 12)))
+        if kick[0 if strong else 1]:
+            self.drums.hit(at, "bassdrum", kick[0] if strong else kick[1])
+        if snare:
             self.drums.hit(at, "snare", snare)
 
 
