@@ -149,30 +149,36 @@ def piano_roll(path, theme, result, line, pixels_per_beat=64, row=8):
     image.save(path)
 
 
-def main():
-    import argparse
-    from beats import show_beats
+def check(names, sim=None, rolls=None):
+    """The melody check of the named songs: [(theme, result)]; piano rolls into the folder `rolls`."""
+    from beats import song_beats
     from check import load_song
     from score import Score
+    results = []
+    for name in names:
+        module = load_song(name)
+        if module is None or not hasattr(module, "MELODY_LINE"):
+            continue
+        score = Score(module.beat_times()) if hasattr(module, "beat_times") else Score(*song_beats(name, sim=sim))
+        module.compose(score)
+        rows, line = check_song(name, score, module)
+        results += rows
+        if rolls:
+            Path(rolls).mkdir(parents=True, exist_ok=True)
+            for theme, r in rows:
+                slug = theme.name.replace(" ", "-").replace(",", "")
+                piano_roll(Path(rolls, f"{name}-{slug}.png"), theme, r, line)
+    return results
+
+
+def main():
+    import argparse
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("names", nargs="*", default=["spring", "bgm", "tell", "fun", "rad"])
     parser.add_argument("--sim")
     parser.add_argument("--rolls", help="folder for the piano rolls")
     args = parser.parse_args()
-    results = []
-    for name in args.names:
-        module = load_song(name)
-        if hasattr(module, "beat_times"):
-            score = Score(module.beat_times())
-        else:
-            score = Score(*show_beats(name, sim=args.sim))
-        module.compose(score)
-        rows, line = check_song(name, score, module)
-        results += rows
-        if args.rolls:
-            Path(args.rolls).mkdir(parents=True, exist_ok=True)
-            for theme, r in rows:
-                piano_roll(Path(args.rolls, f"{name}-{theme.name.replace(' ', '-').replace(',', '')}.png"), theme, r, line)
+    results = check(args.names, args.sim, args.rolls)
     print(table(results))
     weak = [f"{t.song} {t.name}" for t, r in results if t.main and r["share"] < GOOD]
     if weak:

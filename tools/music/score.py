@@ -95,6 +95,16 @@ class Score:
                 seen += 1
         return None
 
+    def balance(self, melody, accompaniment_db=0.0, percussion_db=0.0):
+        """Sets the accompaniment (every tonal part not named in `melody`) and the percussion the
+        given number of dB from the levels their volume controllers (7) have: so that the tune
+        stands out."""
+        for part in self.parts:
+            db = percussion_db if part.channel == 9 else (0.0 if part.name in melody else accompaniment_db)
+            factor = 10 ** (db / 40)  # the synthesizer's gain goes with the square of controller 7
+            part.controls = [(beat, c, max(1, min(127, round(v * factor))) if c == 7 else v)
+                             for beat, c, v in part.controls]
+
     def beat_length_ms(self, k):
         """The length of beat k; after the last known beat the last length goes on."""
         if k + 1 < len(self.beat_times):

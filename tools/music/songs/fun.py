@@ -18,8 +18,8 @@ halves as 2. The tunes and chords are written in C and sound a tone higher, in D
     158-          124-127 and after         the final chord, ringing to the end of the track
 
 Where the show's passes begin comes from the score's labels (the show's beats 12, 84 and 116).
-The percussion is a Neapolitan band's: the tambourine, and in the refrains the bass drum on the
-first beat of each bar and a cymbal where a phrase begins.
+The percussion is a Neapolitan band's: the castanets and the tambourine on the first beat of each
+bar, in the refrains the bass drum with them and a cymbal where a phrase begins.
 """
 
 import sys
@@ -35,6 +35,10 @@ BAR = 2  # beats in a 6/8 bar
 BARS = (0, BAR)  # the bar lines: every even beat
 MELODY_LINE = ("trumpet", "violins")  # the tune, for the melody check
 MELODY_PARTS = ("trumpet", "violins")  # the tune, for its loudness
+ACCOMPANIMENT_DB = -8  # dB on the accompaniment's own levels: its balance under the tune
+PERCUSSION_DB = 0  # dB on the percussion's own levels: clear on the beats, under the tune
+
+CASTANETS = 85  # General MIDI percussion key
 
 # General MIDI programs (0-based)
 TRUMPET, VIOLIN, CLARINET, FLUTE, NYLON_GUITAR, PIZZICATO, ACCORDION, HORN, TUBA, TIMPANI = (
@@ -126,7 +130,7 @@ class Band:
         self.drums = score.drums()
         self.tonal = [self.trumpet, self.violin, self.clarinet, self.flute, self.guitar, self.pizz,
                       self.accordion, self.horn, self.tuba, self.timpani]
-        for part, volume, pan in ((self.trumpet, 100, 70), (self.violin, 96, 50), (self.clarinet, 90, 80),
+        for part, volume, pan in ((self.trumpet, 122, 70), (self.violin, 118, 50), (self.clarinet, 90, 80),
                                   (self.flute, 84, 84), (self.guitar, 84, 40), (self.pizz, 90, 30),
                                   (self.accordion, 62, 90), (self.horn, 78, 60), (self.tuba, 104, 64),
                                   (self.timpani, 100, 64)):
@@ -165,19 +169,18 @@ class Band:
                 part.chord(start + n * BAR + 1, 0.98, voicing(second, low), velocity)
 
     def beats(self, start, count, kick=(96, 76), tambourine=84, snare=0, crash=True):
-        """The band's percussion over `count` beats: the tambourine on the first beat of each bar
-        (and softly on the second in the loud refrains), the bass drum on the first when loud,
-        a cymbal where the phrase begins."""
+        """The band's percussion over `count` beats: the castanets and the tambourine on the first
+        beat of each bar, the bass drum with them in the loud refrains, a cymbal where the phrase
+        begins."""
         loud = kick[0] >= 100
         for k in range(0, count, 2):
             self.beat(start + k, True, kick if loud else (0, 0), tambourine)
-            if loud and k + 1 < count:
-                self.drums.hit(start + k + 1, "tambourine", int(0.4 * tambourine))
         if crash and loud:
             self.drums.hit(start, "crash2", 80, length=1)
 
     def beat(self, at, strong, kick=(96, 76), tambourine=84, snare=0):
-        self.drums.hit(at, "tambourine", int(0.6 * (tambourine if strong else tambourine - 12)))
+        self.drums.hit(at, CASTANETS, 104 if strong else 96)
+        self.drums.hit(at, "tambourine", int(0.5 * (tambourine if strong else tambourine - 12)))
         if kick[0 if strong else 1]:
             self.drums.hit(at, "bassdrum", kick[0] if strong else kick[1])
         if snare:
@@ -311,3 +314,4 @@ def compose(score):
     for part in band.tonal + [band.drums]:
         for i in range(13):
             part.control(fade_from + (end - fade_from) * i / 12, 11, int(127 - 87 * i / 12))
+    score.balance(MELODY_PARTS, ACCOMPANIMENT_DB, PERCUSSION_DB)

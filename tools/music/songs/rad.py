@@ -43,6 +43,8 @@ STRAIN = 16  # beats in an eight-bar strain
 ON_BEAT = 8  # velocity added to the notes on a beat
 MELODY_LINE = ("strings",)  # the tune, for the melody check
 MELODY_PARTS = ("strings", "flute", "piccolo", "clarinet", "trumpets")  # the tune, for its loudness
+ACCOMPANIMENT_DB = 3  # dB on the accompaniment's own levels: its balance under the tune
+PERCUSSION_DB = 6  # dB on the percussion's own levels: clear on the beats, under the tune
 
 # General MIDI programs (0-based)
 STRINGS, PICCOLO, FLUTE, CLARINET, TRUMPET, HORN, TROMBONE, TUBA, PIZZICATO, TIMPANI, GLOCKENSPIEL = (
@@ -193,17 +195,17 @@ class Band:
                 self.timpani.note(bar, 0.4, bass_note(first, 38 if bass_note(first) < 45 else 33), velocity + 14)
 
     def drum_march(self, start, count, level):
-        """A march's bass drum: on every beat when loud (the cymbals with it on the bar's first),
-        on the bar's first beat alone when soft."""
+        """A march's bass drum and cymbals: on both beats of each bar when loud (the second
+        softer), on the first with the triangle when soft."""
         for k in range(count):
             beat = start + k
             strong = k % 2 == 0
             if level == "f":
                 self.drums.hit(beat, "bassdrum", 100 if strong else 84)
-                if strong:
-                    self.drums.hit(beat, "splash", 56, length=1)
+                self.drums.hit(beat, "splash", 60 if strong else 44, length=1)
             elif strong:
-                self.drums.hit(beat, "bassdrum", 78)
+                self.drums.hit(beat, "bassdrum", 72)
+                self.drums.hit(beat, "triangle", 64)
         if level == "f":
             self.drums.hit(start, "crash2", 84, length=1)
 
@@ -341,3 +343,4 @@ def compose(score):
     for part in band.tonal + [band.drums]:
         for i in range(17):
             part.control(fade_from + (end - fade_from) * i / 16, 11, int(127 - 92 * i / 16))
+    score.balance(MELODY_PARTS, ACCOMPANIMENT_DB, PERCUSSION_DB)

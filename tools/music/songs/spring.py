@@ -45,6 +45,7 @@ UPBEAT = 2  # beats before bar 1 (492 ms each)
 BARS = (UPBEAT, 4)  # the bar lines, for the melody check
 MELODY_LINE = ("violin 1",)  # the tune, for the melody check
 MELODY_PARTS = ("violin 1",)  # the tune, for its loudness
+ACCOMPANIMENT_DB = -6  # dB on the accompaniment's own levels: its balance under the tune
 BEAT_MS = (PCM_MS - LOOP_START_MS) / (4 * BAR_COUNT)
 
 VIOLIN, CELLO, STRINGS, HARPSICHORD, CONTRABASS = 40, 42, 48, 6, 43
@@ -434,3 +435,4 @@ def compose(score):
     overhang.__dict__.update(band.__dict__)
     overhang.clip = clip
     body(overhang, offset=BAR_COUNT, first_bars_only=True)
+    score.balance(MELODY_PARTS, ACCOMPANIMENT_DB)

@@ -34,6 +34,8 @@ FINAL = 509  # the show's last beat: the final chord
 BARS = (SHOW_START, 2)  # a bar line every two beats from the show's start
 MELODY_LINE = ("violins", "trumpets")  # the tune, for the melody check
 MELODY_PARTS = ("violins", "trumpets", "flute", "piccolo", "clarinet", "oboe")  # the tune, for its loudness
+ACCOMPANIMENT_DB = 0  # dB on the accompaniment's own levels: its balance under the tune
+PERCUSSION_DB = 6  # dB on the percussion's own levels: clear on the beats, under the tune
 
 # Each tune is eight bars; "{pk}" is its last eighth, which the next period fills with its pick-up.
 GALOP = ("B4/8 B4/16 B4 B4/8 B4/16 B4 | E5/8 F#5 G#5 B4/16 B4 | B4/8 B4/16 B4 E5/8 G#5/16 G#5 | "
@@ -245,9 +247,9 @@ def introduction(band):
     for part, notes in ((band.strings, ["E3", "G#3", "B3"]), (band.trombones, ["E3", "B3"]),
                         (band.basses, ["E2"]), (band.tuba, ["E2"])):
         part.chord(0, 0.9, notes, 100)
-    band.horns.chord(1, 3.8, ["B3", "B4"], 76)
+    band.horns.chord(1, 3.8, ["B3", "B4"], 56)
     for k in range(16):
-        band.timpani.note(1 + k * 0.25, 0.25, "B2", 56 + 3 * k)
+        band.timpani.note(1 + k * 0.25, 0.25, "B2", 44 + 3 * k)
     # The trumpets' call, from beat 5, over held chords; the held B hands over to the galop.
     play(band.trumpet, 5, FANFARE.replace("{pk}", "r/8"), 104, gate=0.88, bar=2)
     play(band.horns, 5, FANFARE.replace("{pk}", "r/8"), 72, gate=0.88, octave=-1)
@@ -258,7 +260,7 @@ def introduction(band):
         band.timpani.note(5 + bar, 0.4, "E2" if bar < 20 else "B2", 78)
         d.hit(5 + bar, "triangle", 60)
     for k in range(16):  # the roll under the held B
-        band.timpani.note(33 + k * 0.25, 0.25, "B2", 60 + 2 * k)
+        band.timpani.note(33 + k * 0.25, 0.25, "B2", 48 + 2 * k)
     # The two sixteenths into the galop.
     lead(band, 40.5, GALOP_PK, "p", "strings", LOW, bar=None)
 
@@ -314,4 +316,5 @@ def compose(score, end_ms=None):
         at += 16
     assert at == FINAL - 4, at
     ending(band, score, end_ms)
+    score.balance(MELODY_PARTS, ACCOMPANIMENT_DB, PERCUSSION_DB)
     return score
