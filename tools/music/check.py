@@ -231,19 +231,28 @@ EYE_CUT = 1.215  # s: three beats of 405 ms, where the show's song is loaded and
 
 def bgm_shows(samples, beats, sim=None):
     """bgm.res is timed to the mean of the two Heaven and Hell shows' beat maps: how far its onsets
-    fall from each show's own beats."""
+    fall from each show's own beats (each onset as measured against the mean map, plus the
+    distance from the mean to that show's beat)."""
+    times, _ = song_beats("bgm", sim=sim)
     t0, _ = show_beats("bgm", mode=0, sim=sim)
     t1, _ = show_beats("bgm", mode=1, sim=sim)
-    n = min(len(t0), len(t1)) - 1
+    n = min(len(times), len(t0), len(t1)) - 1
     gap = np.abs(np.array(t1[:n]) - np.array(t0[:n]))
+    energy = onset_strength(samples)
+    reach = int(25.0 * SAMPLE_RATE / 1000)
+    found = {}
+    for k in beats:
+        if k < n:
+            at, prominence = onset_near(energy, round(times[k] * SAMPLE_RATE / 1000), reach)
+            if at is not None and prominence >= 3.0:
+                found[k] = at * 1000.0 / SAMPLE_RATE
     parts = []
-    for label, times in (("Heaven and Hell (mode 0)", t0), ("ver. 2 (mode 1)", t1)):
-        offsets, unclear = alignment(samples, times, [k for k in beats if k < n], reach_ms=60.0)
-        p50, p99, top = stats(offsets)
-        parts.append(f"{label} p50 {p50} / p99 {p99} / max {top} ms ({unclear} unclear)")
+    for label, show in (("Heaven and Hell (mode 0)", t0), ("ver. 2 (mode 1)", t1)):
+        p50, p99, top = stats(np.array([found[k] - show[k] for k in found]))
+        parts.append(f"{label} p50 {p50} / p99 {p99} / max {top} ms")
     return (f"bgm is timed to the mean of the two shows' beat maps, which lie {np.median(gap):.0f} ms (median) "
-            f"and up to {gap.max():.0f} ms apart; its onsets fall from each show's beats: " + "; ".join(parts)
-            + " (looked for within 60 ms).")
+            f"and up to {gap.max():.0f} ms apart; its {len(found)} clear onsets fall from each show's beats: "
+            + "; ".join(parts) + ".")
 
 
 def eye_decay(samples, span=0.05):

@@ -22,6 +22,9 @@ Sources (public repositories, read as text):
        melody lies an octave below the violins' usual one.
   [S6] "Can-Can - Galop infernal", a LilyPond flute sheet (absolute pitches, 2/4), which starts in
        the theme's fourth bar and runs round to its third: put back in order here.
+
+No transcription was found of the can-can's second strain and introduction, nor of Funiculì's
+verse: those parts of the scores are not held against one.
 """
 
 from dataclasses import dataclass

@@ -27,8 +27,8 @@ quarter note, a 2/4 bar two beats, so the can-can's 16-bar strain takes four gro
             344     the last C major chord, ringing to the end of the track
 
 Key C major, the second strain in F. The percussion is the orchestra's: the bass drum on the first
-beat of each bar, with the cymbals in the loud strains, the snare on the hammered accents, the
-triangle in the soft strains.
+beat of each bar, with the cymbals in the loud strains, the snare on every beat of the hammered
+passages and of the fast ending, the triangle in the soft strains.
 """
 
 import sys
@@ -277,17 +277,17 @@ def compose(score, end_ms=None):
     at = strain(band, at, B, B_CHORDS, "mf", "winds")
     at = strain(band, at, B, B_CHORDS, "f", "tutti")
     at = strain(band, at, RETURN, RETURN_CHORDS, "f", "low")
-    at = strain(band, at, RUN_DOWN, RUN_DOWN_CHORDS, "ff", "tutti", crash_every=0)
+    at = strain(band, at, RUN_DOWN, RUN_DOWN_CHORDS, "ff", "tutti", crash_every=0, accents=True)
     # Pass 3.
     assert at == 195, at
     at = strain(band, at, A, A_CHORDS, "ff", "tutti")
     play(band.horns2, at, A_COUNTER, 92, gate=0.98, bar=2)
     at = strain(band, at, A, A_CHORDS, "ff", "tutti")
     at = strain(band, at, CODETTA, CODETTA_CHORDS, "ff", "tutti", crash_every=4, accents=True)
-    at = strain(band, at, BREAK, BREAK_CHORDS, "ff", "tutti", bar=None)
+    at = strain(band, at, BREAK, BREAK_CHORDS, "ff", "tutti", bar=None, accents=True)
     # Pass 4.
     assert at == 272, at
-    at = strain(band, at, STRETTA, STRETTA_CHORDS, "ff", "tutti")
+    at = strain(band, at, STRETTA, STRETTA_CHORDS, "ff", "tutti", accents=True)
     play(band.horns2, at, A_COUNTER, 96, gate=0.98, bar=2)
     at = strain(band, at, A, A_CHORDS, "ff", "tutti", crash_every=4)
     at = strain(band, at, CADENCE, CADENCE_CHORDS, "ff", "tutti", crash_every=4, accents=True)

@@ -179,7 +179,7 @@ class Band:
             self.drums.hit(start, "crash2", 80, length=1)
 
     def beat(self, at, strong, kick=(96, 76), tambourine=84, snare=0):
-        self.drums.hit(at, CASTANETS, 104 if strong else 96)
+        self.drums.hit(at, CASTANETS, (120 if kick[0] >= 100 else 104) if strong else 96)
         self.drums.hit(at, "tambourine", int(0.5 * (tambourine if strong else tambourine - 12)))
         if kick[0 if strong else 1]:
             self.drums.hit(at, "bassdrum", kick[0] if strong else kick[1])

@@ -26,8 +26,9 @@ always a pick-up to the beat.
     314-         after the show               the last chord, ringing to the end of the track
 
 Where the passes begin comes from the score's labels (the show's beats 12, 76 and 84). The
-percussion is a march's: the bass drum on the beats of the loud strains, the cymbals on the first
-of each bar, the snare with the introduction's rhythm and on the accents; the trio goes without.
+percussion is a march's: the bass drum on the first beat of each bar, with the cymbals in the loud
+strains and the triangle in the soft ones, the snare with the introduction's rhythm and on the
+accents; the quiet trio goes without.
 """
 
 import sys
@@ -195,15 +196,14 @@ class Band:
                 self.timpani.note(bar, 0.4, bass_note(first, 38 if bass_note(first) < 45 else 33), velocity + 14)
 
     def drum_march(self, start, count, level):
-        """A march's bass drum and cymbals: on both beats of each bar when loud (the second
-        softer), on the first with the triangle when soft."""
-        for k in range(count):
+        """A march's bass drum on the first beat of each bar: with the cymbals when loud, with
+        the triangle when soft (the tuba's off-beat and the horns' after-beats carry the rest)."""
+        for k in range(0, count, 2):
             beat = start + k
-            strong = k % 2 == 0
             if level == "f":
-                self.drums.hit(beat, "bassdrum", 100 if strong else 84)
-                self.drums.hit(beat, "splash", 60 if strong else 44, length=1)
-            elif strong:
+                self.drums.hit(beat, "bassdrum", 100)
+                self.drums.hit(beat, "splash", 60, length=1)
+            else:
                 self.drums.hit(beat, "bassdrum", 72)
                 self.drums.hit(beat, "triangle", 64)
         if level == "f":
