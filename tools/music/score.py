@@ -97,13 +97,19 @@ class Score:
 
     def balance(self, melody, accompaniment_db=0.0, percussion_db=0.0):
         """Sets the accompaniment (every tonal part not named in `melody`) and the percussion the
-        given number of dB from the levels their volume controllers (7) have: so that the tune
-        stands out."""
+        given number of dB from the levels their volume controllers (7) have, so that the tune
+        stands out. Where that would take a controller past 127, every part is lowered alike
+        instead (the track's loudness is set afterwards)."""
+        def db(part):
+            return percussion_db if part.channel == 9 else (0.0 if part.name in melody else accompaniment_db)
+
+        # the synthesizer's gain goes with the square of controller 7
+        factors = {id(part): 10 ** (db(part) / 40) for part in self.parts}
+        top = max([v * factors[id(part)] / 127 for part in self.parts for _, c, v in part.controls if c == 7],
+                  default=1.0)
         for part in self.parts:
-            db = percussion_db if part.channel == 9 else (0.0 if part.name in melody else accompaniment_db)
-            factor = 10 ** (db / 40)  # the synthesizer's gain goes with the square of controller 7
-            part.controls = [(beat, c, max(1, min(127, round(v * factor))) if c == 7 else v)
-                             for beat, c, v in part.controls]
+            factor = factors[id(part)] / max(1.0, top)
+            part.controls = [(beat, c, max(1, round(v * factor)) if c == 7 else v) for beat, c, v in part.controls]
 
     def beat_length_ms(self, k):
         """The length of beat k; after the last known beat the last length goes on."""

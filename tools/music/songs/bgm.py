@@ -44,7 +44,7 @@ BARS = (SHOW_START, 2)  # a bar line every two beats from the show's start
 MELODY_LINE = ("violins",)  # the tune, for the melody check
 MELODY_PARTS = ("violins", "oboe", "piccolo", "trumpets", "flute", "glockenspiel", "clarinet")  # its loudness
 ACCOMPANIMENT_DB = -8  # dB on the accompaniment's own levels: its balance under the tune
-PERCUSSION_DB = 2  # dB on the percussion's own levels: clear on the beats, under the tune
+PERCUSSION_DB = 1  # dB on the percussion's own levels: clear on the beats, under the tune
 
 # The can-can.
 A = ("C5/2 | D5/8 F5 E5 D5 | G5/4 G5 | G5/8 A5 E5 F5 | D5/4 D5 | D5/8 F5 E5 D5 | C5/8 C6 B5 A5 | G5/8 F5 E5 D5 | "

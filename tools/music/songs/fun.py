@@ -168,7 +168,7 @@ class Band:
                 part.chord(start + n * BAR, 0.98, voicing(first, low), velocity)
                 part.chord(start + n * BAR + 1, 0.98, voicing(second, low), velocity)
 
-    def beats(self, start, count, kick=(96, 76), tambourine=84, snare=0, crash=True):
+    def beats(self, start, count, kick=(96, 76), tambourine=84, crash=True):
         """The band's percussion over `count` beats: the castanets and the tambourine on the first
         beat of each bar, the bass drum with them in the loud refrains, a cymbal where the phrase
         begins."""
@@ -219,7 +219,7 @@ def compose(score):
     band.tune(band.violin, intro, TAG, 84, octave=1)
     band.tune(band.horn, intro, TAG_ALTO, 74)
     band.oompa(intro, TAG_CHORDS, velocity=72)
-    band.beats(intro, 8, kick=(100, 80), tambourine=92, snare=70)
+    band.beats(intro, 8, kick=(100, 80), tambourine=92)
 
     # Verse: the violins with the tune, the clarinet answering each couplet's second echo an
     # octave down, the accordion holding the harmony.
@@ -238,7 +238,7 @@ def compose(score):
     band.tune(band.clarinet, first, REFRAIN_ALTO, 82)
     band.pads(band.horn, first, refrain_chords, 58)
     band.oompa(first, refrain_chords, velocity=72)
-    band.beats(first, 32, kick=(104, 84), tambourine=92, snare=74)
+    band.beats(first, 32, kick=(104, 84), tambourine=92)
 
     # Interlude: the introduction again.
     interlude = first + 32
@@ -246,7 +246,7 @@ def compose(score):
     band.tune(band.clarinet, interlude, TAG, 84)
     band.tune(band.horn, interlude, TAG_ALTO, 70)
     band.oompa(interlude, TAG_CHORDS, velocity=68)
-    band.beats(interlude, 8, kick=(98, 78), tambourine=88, snare=66)
+    band.beats(interlude, 8, kick=(98, 78), tambourine=88)
 
     # Refrain, second time (the show's first pass through it): the violins an octave up.
     second = refrain_a
@@ -255,7 +255,7 @@ def compose(score):
     band.tune(band.clarinet, second, REFRAIN_ALTO, 84)
     band.pads(band.horn, second, refrain_chords, 66)
     band.oompa(second, refrain_chords, velocity=78)
-    band.beats(second, 32, kick=(108, 88), tambourine=98, snare=82)
+    band.beats(second, 32, kick=(108, 88), tambourine=98)
 
     # Refrain, third time (the show's second pass): everybody; the flute runs in eighths.
     third = refrain_b
@@ -271,7 +271,7 @@ def compose(score):
                 band.flute.note(third + n * BAR + beat + i * E, E * 0.9, key, 86 if i == 0 else 74)
     band.pads(band.horn, third, refrain_chords, 74)
     band.oompa(third, refrain_chords, velocity=84)
-    band.beats(third, 32, kick=(112, 92), tambourine=104, snare=90)
+    band.beats(third, 32, kick=(112, 92), tambourine=104)
 
     # Coda: the last line broadly ...
     band.tune(band.trumpet, coda, bars(TAG, 0, 3), 110)
@@ -279,7 +279,7 @@ def compose(score):
     band.tune(band.horn, coda, bars(TAG_ALTO, 0, 3), 80)
     band.tune(band.clarinet, coda, bars(TAG_ALTO, 0, 3), 86)
     band.oompa(coda, TAG_CHORDS[:3], velocity=84)
-    band.beats(coda, 6, kick=(112, 92), tambourine=104, snare=90)
+    band.beats(coda, 6, kick=(112, 92), tambourine=104)
     # ... "funiculà" on the tonic, a stab on the dominant ...
     cadence = coda + 6
     band.trumpet.note(cadence, 0.9, voicing("C", 72, 1)[0], 108)
@@ -292,7 +292,7 @@ def compose(score):
         part.chord(stab, 0.85, voicing("G7", low), 100)
     band.tuba.note(stab, 0.85, bass_note("G7"), 104)
     band.timpani.note(stab, 0.5, bass_note("G7", 40), 96)
-    band.beat(stab, False, kick=(104, 104), tambourine=108, snare=96)
+    band.beat(stab, False, kick=(104, 104), tambourine=108)
     # ... and the final chord, held to the end of the track.
     final = cadence + 2
     ring = end - final

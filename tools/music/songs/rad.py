@@ -45,7 +45,7 @@ ON_BEAT = 8  # velocity added to the notes on a beat
 MELODY_LINE = ("strings",)  # the tune, for the melody check
 MELODY_PARTS = ("strings", "flute", "piccolo", "clarinet", "trumpets")  # the tune, for its loudness
 ACCOMPANIMENT_DB = 3  # dB on the accompaniment's own levels: its balance under the tune
-PERCUSSION_DB = 6  # dB on the percussion's own levels: clear on the beats, under the tune
+PERCUSSION_DB = 7  # dB on the percussion's own levels: clear on the beats, under the tune
 
 # General MIDI programs (0-based)
 STRINGS, PICCOLO, FLUTE, CLARINET, TRUMPET, HORN, TROMBONE, TUBA, PIZZICATO, TIMPANI, GLOCKENSPIEL = (

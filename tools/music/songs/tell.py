@@ -35,7 +35,7 @@ BARS = (SHOW_START, 2)  # a bar line every two beats from the show's start
 MELODY_LINE = ("violins", "trumpets")  # the tune, for the melody check
 MELODY_PARTS = ("violins", "trumpets", "flute", "piccolo", "clarinet", "oboe")  # the tune, for its loudness
 ACCOMPANIMENT_DB = 0  # dB on the accompaniment's own levels: its balance under the tune
-PERCUSSION_DB = 6  # dB on the percussion's own levels: clear on the beats, under the tune
+PERCUSSION_DB = 7  # dB on the percussion's own levels: clear on the beats, under the tune
 
 # Each tune is eight bars; "{pk}" is its last eighth, which the next period fills with its pick-up.
 GALOP = ("B4/8 B4/16 B4 B4/8 B4/16 B4 | E5/8 F#5 G#5 B4/16 B4 | B4/8 B4/16 B4 E5/8 G#5/16 G#5 | "
@@ -128,7 +128,7 @@ PERIODS = [
     (DESCENT, DESCENT_CHORDS, "ff", "tutti", 0, None),
     (FRAGMENTS, FRAGMENTS_CHORDS, "ff", "tutti", 0, None),
     (TRILL, TRILL_CHORDS, "ff", "tutti", 0, None),
-    (ARPEGGIOS, ARPEGGIOS_CHORDS, "ff", "tutti", 0, None),
+    (ARPEGGIOS, ARPEGGIOS_CHORDS, "ff", "tutti", 12, None),  # an octave up: the falling arpeggios stay in front
 ]
 DYNAMICS = {"p": 0.62, "mf": 0.76, "f": 0.88, "ff": 1.0}
 
@@ -206,7 +206,7 @@ def percussion(band, at, beats, level, accents=False):
             drums.hit(beat, "bassdrum", int(104 * loud))
             drums.hit(beat, "crash2" if k == 0 else "splash", int((84 if k == 0 else 54) * loud), length=1)
             if accents:
-                drums.hit(beat + 1, "snare", int(86 * loud))
+                drums.hit(beat + 1, "snare", int(96 * loud))
         else:
             drums.hit(beat, "triangle", int(70 * loud))
 
