@@ -195,6 +195,8 @@ class TForm1 : private MediaEvents {
   bool TrackWritten(std::string_view file) const { return !UnwrittenTracks.contains(std::string(file)); }
   void ReloadStartTrack();  // the busy-guarded load of the stop and restart commands
   void FollowStartTrack();  // loads the other start track when the mode has changed since
+  void EndShow();  // code 110 in a show: the clock off, the balloon, the restart in 3 s
+  void EndShowWithoutSong();  // a show whose song cannot be loaded or started ends at once
   void mgraphGraphComplete();
   void mgraphGraphPaused();
 
@@ -244,6 +246,7 @@ class TForm1 : private MediaEvents {
   int CharColor = 1;
   bool MiniMode = false;
   bool MediaBusy = false;
+  bool SongLoaded = false;  // a show's song has been loaded and not yet started
   bool KeepPickedMode = false;
   bool StoppedByUser = false;
   // Full-screen windows: the platform's last report; the windows stepped aside for one; the

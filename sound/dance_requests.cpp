@@ -5,10 +5,33 @@
 
 namespace zumbolo {
 
+namespace {
+
+// The codes that load the song of a show.
+bool LoadsASong(int code) {
+  return code == dcLoadHeavenTrack || code == dcLoadTellTrack || code == dcLoadFuniculiTrack ||
+         code == dcLoadRadetzkyTrack;
+}
+
+}  // namespace
+
 void TForm1::SendDance(int code) {
   trace("dance", code);
-  // An error surfaces in the handling of the request; the sender then goes on.
-  Guarded([this, code] { WMDance(code); });
+  // The request that loads a show's song, or the code 0 that starts the song loaded.
+  const bool for_the_song = LoadsASong(code) || (code == dcPlay && SongLoaded);
+  // Every show's first sound request changes what the player holds, so a song loaded for a show
+  // that a command broke off is forgotten by the next.
+  if (code == dcPlay || code == dcLoadHitSound || code == dcHaltMusic || LoadsASong(code)) SongLoaded = false;
+  try {
+    WMDance(code);
+    if (LoadsASong(code)) SongLoaded = true;
+  } catch (const std::exception& error) {
+    // An error surfaces in the handling of the request; the sender then goes on.
+    ShowException(error);
+    // A show waits for its song's end, which a song that could not be loaded or started never
+    // reaches: such a show ends now, after the error box, as it would at the song's end.
+    if (for_the_song) EndShowWithoutSong();
+  }
 }
 
 void TForm1::WMDance(int code) {
@@ -67,18 +90,27 @@ void TForm1::WMDance(int code) {
       MMTimer1.SetEnabled(true);
       break;
     case dcShowEnded:
-      if (dance.DanceState != dsShow) break;
-      MMTimer1.SetEnabled(false);
-      Form2.Hide();
-      mgraph.Stop();
-      Form3.Show();
-      ResetToIdle();
-      SetInterval(TempoNormal);
-      Timer1.SetEnabled(true);
+      if (dance.DanceState == dsShow) EndShow();
       break;
     default:
       break;
   }
+}
+
+void TForm1::EndShow() {
+  MMTimer1.SetEnabled(false);
+  Form2.Hide();
+  mgraph.Stop();
+  Form3.Show();
+  ResetToIdle();
+  SetInterval(TempoNormal);
+  Timer1.SetEnabled(true);
+}
+
+void TForm1::EndShowWithoutSong() {
+  // From the lead-in too, where the song is loaded and started. A show that a command has broken
+  // off meanwhile (while the error box was up) is over already.
+  if (dance.DanceState == dsLeadIn || dance.DanceState == dsShow) EndShow();
 }
 
 void TForm1::mgraphGraphComplete() {

@@ -21,6 +21,7 @@
 
 #include "app/tform1.h"
 #include "engine/dance_state.h"
+#include "tests/support/golden_log.h"
 #include "tests/support/sim_run.h"
 #include "tools/sim/simulation.h"
 
@@ -656,6 +657,45 @@ TEST(DanceRequestsTest, UnplayableCueIsReportedAtEveryLoadAndTheProgramGoesOn) {
   EXPECT_FALSE(busy_after_restart);
   EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const std::string& l) { return l.rfind("7000 message ", 0) == 0; }),
             1);
+}
+
+// ---- A show whose song cannot be loaded -------------------------------------------------------
+
+// A broken fun.res with every spin a hit: the Funiculì show's song fails to load on lead-in
+// sub-step 5 (the hit on beat 7 at 2835 ms, sub-step 0 on the next beat, one sub-step every
+// 405 ms). A show ends at its song's end, which this one never reaches: after the error it ends
+// at once with the steps of code 110, from the lead-in (no code 110 is sent: the show has not
+// begun). Three seconds later the balloon goes and the restart spins again.
+TEST(DanceRequestsTest, AShowWhoseSongCannotBeLoadedEndsAfterTheErrorAsAtTheSongsEnd) {
+  struct Row {
+    const char* name;
+    const char* koka;
+    bool bgm;
+  };
+  const Row table[] = {{"効果音あり", "0", false}, {"ＢＧＭ", "1", true}, {"なし", "2", false}};
+  constexpr long long kLoad = 2835 + 6 * 405;
+  const std::regex error_line("^error .+ \\(\\$[0-9a-f]+\\)\\.$");
+  for (const Row& row : table) {
+    SCOPED_TRACE(row.name);
+    ScratchDir dir;
+    WriteText(dir.path() / "zumbolo.ini", std::string("[sound]\r\nkoka=") + row.koka + "\r\n[mode]\r\nmode=3\r\n");
+    WriteText(dir.path() / "fun.res", "this is not an MP3 file\n");
+    const Lines log = RunSim({"--dir", dir.str(), "--seed", "1", "--until", "9000", "--", "/v"});
+
+    Lines at_load = At(log, kLoad);
+    ASSERT_GE(at_load.size(), 6u);
+    EXPECT_TRUE(std::regex_match(at_load[5], error_line)) << at_load[5];
+    at_load[5] = "error";
+    Lines ended = testing::ShowEndedLines(1030, 652);
+    ended.erase(ended.begin());  // "dance 110"
+    EXPECT_EQ(at_load, testing::Join({{"beat 8 2", "dance 10", "player stop", "player empty",
+                                       "player render fun.res", "error"},
+                                      ended}));
+    EXPECT_TRUE(During(log, kLoad + 1, kLoad + 2999).empty());
+    EXPECT_EQ(At(log, kLoad + 3000), testing::RestartLines(row.bgm, 1030, 652));
+    EXPECT_EQ(During(log, kLoad + 3001, kLoad + 3405),
+              (Lines{std::to_string(kLoad + 3405) + " beat 1 0", std::to_string(kLoad + 3405) + " pose 2"}));
+  }
 }
 
 }  // namespace

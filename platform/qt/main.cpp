@@ -1,6 +1,7 @@
 // zumbolo: the Linux desktop program. The engine's TForm1 with its ports on Qt Widgets (the
 // window, the pop-ups, the tray, the menu, the boxes, the timers) and GStreamer (the music).
 
+#include <malloc.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -215,6 +216,13 @@ int main(int argc, char** argv) {
     case CommandLineRequest::kRun:
       break;
   }
+#ifdef __GLIBC__
+  // Every track's streaming threads come and go, and glibc gives new threads arenas of their own
+  // (up to eight a core), each keeping the pages that its threads freed: the resident memory
+  // crept up by about 20 KB a show, 1 MB an hour. With one arena for all threads it stays level
+  // (6 KB a show); the threads allocate little, so sharing its lock costs nothing to speak of.
+  mallopt(M_ARENA_MAX, 1);
+#endif
 
   // Placing windows at exact screen positions and shaping them needs X11 (XWayland on a Wayland
   // desktop), unless the user asks for another platform.

@@ -38,6 +38,7 @@ from desktop_session import (DesktopSession, DesktopError, ROOT_COLOUR, NULL_SIN
 SOURCE_DIR = os.path.normpath(os.path.join(HERE, "..", ".."))
 ARTIFACTS = os.environ.get("ZUMBOLO_E2E_ARTIFACTS", "/tmp/zumbolo-e2e")
 BINARY = None  # set by main()
+SIM = None  # zumbolo-sim, set by main()
 FAKE_SINK = "fakesink sync=true"
 TEST_TIME_LIMIT = 120  # seconds for one check, set-up and tear-down included
 TOOLS = ["Xvfb", "xsetroot", "openbox", "tint2", "xdotool", "xprop", "xwininfo", "xwd", "wmctrl",
@@ -929,6 +930,38 @@ class UnreadableSettings(E2ECase):
         self.assertEqual(sorted(n for n in os.listdir(self.home) if "zumbolo.ini" in n), ["zumbolo.ini"])
 
 
+class BrokenSong(E2ECase):
+    def test_a_show_whose_song_cannot_be_loaded_ends_after_the_error_box(self):
+        # Every spin a hit, the Funiculì show, whose track is no MP3 file.
+        self.write_home("zumbolo.ini", b"[mode]\r\nmode=3\r\n")
+        self.write_home("fun.res", b"this is not an MP3 file\n" * 200)
+        run = self.program(["/v"])
+        main = run.wait_main_window()
+        hx, hy = home_of(self.desk.workarea())
+        tr = run.trace
+        load = tr.wait_for(r"player render fun\.res", 20)
+        err = tr.wait_for(r"error .+", 5, load)
+        box = self.wait_dialog(run)
+        self.shot("error_box")
+        self.wait_focus(box)
+        self.desk.key("Return")
+        wait_until(lambda: not self.desk.viewable(box.id), 5, "the error box to close on Return")
+        # Then the show ends as at its song's end: the balloon for three seconds, and the restart.
+        b = tr.wait_for(r"form3 show", 3, err)
+        self.assertEqual([tr.text(i) for i in range(b - 3, b + 1)],
+                         ["enabled 0", "form2 hide", "player stop", "form3 show"], tr.tail(err))
+        balloon = wait_until(lambda: [w for w in run.windows() if w.name == "Zumbolo! balloon"],
+                             5, "the window \"Zumbolo! balloon\" mapped")[0]
+        self.assertGeometry(balloon, (hx + 30, hy - 75, 131, 72))
+        hide = tr.wait_for(r"form3 hide", 6, b)
+        waited = (tr.ms(hide) - tr.ms(b)) / 1000
+        self.assertAlmostEqual(waited, 3.0, delta=0.2, msg=f"the balloon stayed {waited:.3f} s")
+        r = tr.wait_for(r"player render kokab\.res", 3, hide)
+        tr.wait_for(r"beat 1 0", 3, r)
+        self.assertGeometry(main, (hx, hy, 192, 64))
+        self.assertEqual(len(tr.find_all(r"error .+")), 1, "more than one error:\n" + tr.tail(err))
+
+
 class Sound(E2ECase):
     pulse = True
 
@@ -1286,8 +1319,142 @@ class Screens(DesktopCitizen):
         tr.wait_for(r"beat \d+ 0", 3, mark)  # the spin goes on
 
 
+class AsTheSimulator(E2ECase):
+    """Where the background music is involved, the real program's trace line for line against
+    zumbolo-sim's log of the same run (the same zumbolo.ini, tracks, work area and command line).
+    Only what the random generator cannot change is compared: the beats, the requests, the
+    player, the clock, the pop-ups and the after-show timer. Times are taken from the first start
+    of the clock and must agree within TOLERANCE_MS."""
+
+    WORDS = ("beat", "hits", "dance", "player", "enabled", "interval", "timer1", "form2", "form3")
+    TOLERANCE_MS = 100
+
+    def compare_with_sim(self, run, settings, until, after=0):
+        """Runs the program until its trace has a line matching `until` (after line `after`), then
+        zumbolo-sim on the same scenario, and compares the two up to that line."""
+        cut = run.trace.wait_for(until, 60, after)
+        run.kill()
+        real = [(ms, text) for ms, text in run.trace.lines()[:cut + 1] if text.split()[0] in self.WORDS]
+        sim_dir = self.desk.path("sim")
+        os.makedirs(sim_dir)
+        for name in os.listdir(self.home):
+            if name.endswith(".res"):
+                shutil.copy(os.path.join(self.home, name), sim_dir)
+        with open(os.path.join(sim_dir, "zumbolo.ini"), "wb") as f:
+            f.write(settings)
+        wa = self.desk.workarea()
+        log = os.path.join(self.artifacts, "sim.log")
+        self.desk.run([SIM, "--dir", sim_dir, "--work-area", f"{wa[2]}x{wa[3]}", "--seed", "1",
+                       "--until", str(real[-1][0] + 10000), "--log", log, "--"] + run.args, timeout=60)
+        sim = [(ms, text) for ms, text in Trace(log).lines() if text.split()[0] in self.WORDS][:len(real)]
+
+        def since_clock(lines):
+            start = next(ms for ms, text in lines if text == "enabled 1")
+            return [(ms - start, text) for ms, text in lines]
+        real, sim = since_clock(real), since_clock(sim)
+        for i, (r, m) in enumerate(zip(real, sim)):
+            if r[1] != m[1]:
+                context = "\n".join(f"  {a[0]:7} {a[1]:32} | {b[0]:7} {b[1]}"
+                                    for a, b in zip(real[max(0, i - 6):i + 4], sim[max(0, i - 6):i + 4]))
+                self.fail(f"line {i + 1} of {len(real)}: the program wrote {r[1]!r}, the simulator "
+                          f"{m[1]!r} (ms from the clock's start, program | simulator):\n{context}")
+        self.assertEqual(len(sim), len(real), "the simulator's log ends early")
+        after_clock = [(r[0] - m[0], r[1]) for r, m in zip(real, sim) if r[0] >= 0]
+        worst = max(after_clock, key=lambda d: abs(d[0]))
+        print(f"{len(real)} lines agree; times differ by {worst[0]:+d} ms at most ({worst[1]!r})")
+        self.assertLessEqual(abs(worst[0]), self.TOLERANCE_MS, f"the line {worst[1]!r}")
+
+    def test_bgm_sound_a_show_halts_loads_and_ends_as_simulated(self):
+        # The ＢＧＭ sound choice: the hit halts the music (stop, empty), the song's load stops and
+        # empties again before it renders, and the end of the show stops the song: no rewind of
+        # the music follows, and three seconds later the restart plays it again.
+        settings = b"[sound]\r\nkoka=1\r\n[mode]\r\nmode=3\r\n"
+        self.write_home("zumbolo.ini", settings)
+        fun, _ = short_track("fun.mp3", 300)
+        self.write_home("fun.res", fun)
+        run = self.program(["/v"])
+        hide = run.trace.wait_for(r"form3 hide", 60)
+        self.compare_with_sim(run, settings, r"beat 1 0", hide)
+
+    def test_bgm_mode_hit_stops_the_music_as_simulated(self):
+        # BGM mode with the sound effects: the hit stops the music, which stays where it stopped
+        # (no rewind) while the lead-in runs.
+        settings = b"[mode]\r\nmode=5\r\n"
+        self.write_home("zumbolo.ini", settings)
+        run = self.program(["/v"])
+        self.compare_with_sim(run, settings, r"beat 9 2")
+
+
+def process_counts(pid):
+    """(open descriptors, threads, resident kB) of a process."""
+    with open(f"/proc/{pid}/status") as f:
+        rss = next(int(line.split()[1]) for line in f if line.startswith("VmRSS:"))
+    return len(os.listdir(f"/proc/{pid}/fd")), len(os.listdir(f"/proc/{pid}/task")), rss
+
+
+class Soak(E2ECase):
+    """The short form of bench/soak_bench.py: loads, each replacing a track, cost nothing that stays."""
+
+    pulse = True
+
+    def settled_counts(self, run):
+        """The counts at rest: the least of a few looks over a second, so that a descriptor that
+        is being closed as the first look is taken does not count."""
+        looks = []
+        for _ in range(5):
+            looks.append(process_counts(run.proc.pid))
+            time.sleep(0.25)
+        return tuple(min(look[i] for look in looks) for i in range(3))
+
+    def test_loads_after_the_first_shows_hold_no_more_descriptors(self):
+        # Every spin a hit, the Funiculì show to a short track, played through PulseAudio.
+        self.write_home("zumbolo.ini", b"[mode]\r\nmode=3\r\n")
+        fun, _ = short_track("fun.mp3", 300)  # 7.8 s: longer than the lead-in after its start
+        self.write_home("fun.res", fun)
+        run = self.program(["/v"], sink=None)
+        main = run.wait_main_window()
+        tr = run.trace
+
+        def show_ended_and_restarted(start):
+            hide = tr.wait_for(r"form3 hide", 40, start)
+            return tr.wait_for(r"beat 1 0", 5, hide)
+
+        # The first shows have loaded each kind of track, and GStreamer has as many streaming
+        # threads in waiting as it keeps (two idle ones, each with its descriptor).
+        first = show_ended_and_restarted(0)
+        second = show_ended_and_restarted(first + 1)
+        before = self.settled_counts(run)
+        loads_before = len(tr.find_all(r"player render .*"))
+
+        # A third show: the jingle, the song and the spin sound again.
+        show_ended_and_restarted(second + 1)
+        # Then stops, each loading the spin sound: a click on a figure, then Space, with hits off.
+        hx, hy = home_of(self.desk.workarea())
+        fx, fy = figure_point()
+        mark = len(tr.lines())
+        self.desk.click(hx + 64 + fx, hy + fy)
+        tr.wait_for(r"caption 開始", 5, mark)
+        self.wait_focus(main)
+        self.desk.key("v")
+        tr.wait_for(r"check avictory 0", 5, mark)
+        while len(tr.find_all(r"player render .*")) - loads_before < 15:
+            for caption in ("停止", "開始"):
+                mark = len(tr.lines())
+                self.desk.key("space")
+                tr.wait_for(f"caption {caption}", 5, mark)
+        mark = len(tr.lines())
+        self.desk.key("space")
+        tr.wait_for(r"beat 1 0", 5, mark)
+        after = self.settled_counts(run)
+        loads = len(tr.find_all(r"player render .*")) - loads_before
+        self.assertFalse(tr.find_all(r"error .*"), "errors in the trace:\n" + tr.tail())
+        print(f"after the first shows: {before[0]} descriptors, {before[1]} threads, {before[2]} kB; "
+              f"{loads} loads later: {after[0]} descriptors, {after[1]} threads, {after[2]} kB")
+        self.assertEqual(after[0], before[0], f"open descriptors after the first shows and {loads} loads later")
+
+
 def main(argv):
-    global BINARY
+    global BINARY, SIM
     args = list(argv[1:])
     if "--binary" in args:
         i = args.index("--binary")
@@ -1295,6 +1462,12 @@ def main(argv):
         del args[i:i + 2]
     BINARY = BINARY or os.environ.get("ZUMBOLO_BIN") or os.path.join(SOURCE_DIR, "build", "platform",
                                                                         "qt", "zumbolo")
+    if "--sim" in args:
+        i = args.index("--sim")
+        SIM = args[i + 1]
+        del args[i:i + 2]
+    SIM = SIM or os.environ.get("ZUMBOLO_SIM") or os.path.join(os.path.dirname(BINARY), "..", "..", "tools",
+                                                                 "sim", "zumbolo-sim")
     if not os.access(BINARY, os.X_OK):
         print(f"SKIPPED: no program at {BINARY} (the desktop program is not built here)")
         return 77

@@ -15,6 +15,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/qt/gst/gst_owners.h"
+
 namespace zumbolo {
 namespace {
 
@@ -60,9 +62,6 @@ ErrorText FromGError(const GError* error) {
   return {error->message ? error->message : "", error->code};
 }
 
-// What the engine hears of a pipeline's bus.
-enum class BusNews { kEndOfStream, kPaused };
-
 // The user-interface thread's side: read and written on that thread only, and shared with the
 // closures posted to it so that a closure outliving the graph finds nothing to act on.
 struct UiSide {
@@ -77,7 +76,6 @@ struct UiSide {
 struct BusContext {
   UiThreadPoster* ui = nullptr;  // none for the decoder of a short track: it only reports errors
   std::weak_ptr<UiSide> ui_side;
-  GstElement* pipeline = nullptr;  // not a reference: the context goes before the pipeline
   std::uint64_t generation = 0;
   std::string file;
   // Moved on by every seek (before it is sent), so that an end of stream posted before the seek
@@ -90,13 +88,12 @@ struct BusContext {
   std::optional<ErrorText> first_error;  // guarded by mutex
 };
 
-void Deliver(const std::weak_ptr<UiSide>& weak, std::uint64_t generation, BusNews news, std::uint64_t epoch) {
+// The end of a stream, on the user-interface thread. The engine hears nothing else of the bus: a
+// stop is no pause (the pause event is for a pause, which the program never asks for), and
+// errors go to the caller that made the pipeline change.
+void DeliverEnd(const std::weak_ptr<UiSide>& weak, std::uint64_t generation, std::uint64_t epoch) {
   const std::shared_ptr<UiSide> side = weak.lock();
   if (!side || !side->events || side->generation != generation) return;
-  if (news == BusNews::kPaused) {
-    side->events->GraphPaused();
-    return;
-  }
   // An end from before the last seek is over and done with. And a graph that has reported its
   // end stays at it: running it again there (a stop and a run, no seek between) does not end it
   // a second time.
@@ -105,52 +102,44 @@ void Deliver(const std::weak_ptr<UiSide>& weak, std::uint64_t generation, BusNew
   side->events->GraphComplete();
 }
 
-GstBusSyncReply OnBusMessage(GstBus*, GstMessage* message, gpointer data) {
+void NoteError(BusContext& context, GstMessage* message) {
+  GError* error_out = nullptr;
+  gchar* debug_out = nullptr;
+  gst_message_parse_error(message, &error_out, &debug_out);
+  const gst::Error error(error_out);
+  const gst::Text debug(debug_out);
+  {
+    const std::lock_guard lock(context.mutex);
+    if (!context.first_error) context.first_error = FromGError(error.get());
+  }
+  context.error_posted.notify_all();
+  // A failing render reports its error to the caller; once the track plays, the engine has no
+  // event for an error, so it is only logged, once per track.
+  if (context.prerolled.load() && !context.error_logged.exchange(true)) {
+    std::fprintf(stderr, "zumbolo: sound error in %s: %s (%s)\n", context.file.c_str(),
+                 error && error->message ? error->message : "unknown", debug ? debug.get() : "");
+  }
+}
+
+// Every message of the pipeline's bus, on the thread that posts it. Nothing is kept on the bus (no
+// one pops it): a handler that drops a message owns it and must let it go.
+GstBusSyncReply OnBusMessage(GstBus*, GstMessage* posted, gpointer data) {
+  const gst::Message message(posted);
   BusContext& context = **static_cast<std::shared_ptr<BusContext>*>(data);
-  std::optional<BusNews> news;
-  switch (GST_MESSAGE_TYPE(message)) {
+  switch (GST_MESSAGE_TYPE(posted)) {
     case GST_MESSAGE_EOS:
-      news = BusNews::kEndOfStream;
-      break;
-    case GST_MESSAGE_STATE_CHANGED:
-      if (GST_MESSAGE_SRC(message) == GST_OBJECT_CAST(context.pipeline)) {
-        GstState old_state, new_state, pending;
-        gst_message_parse_state_changed(message, &old_state, &new_state, &pending);
-        // A completed pause of the whole pipeline, what Stop asks for. A seek while playing
-        // shows as PAUSED -> PAUSED, a teardown as PLAYING -> PAUSED on its way to NULL, and the
-        // preroll as READY -> PAUSED: none of them is a pause.
-        if (old_state == GST_STATE_PLAYING && new_state == GST_STATE_PAUSED && pending == GST_STATE_VOID_PENDING) {
-          news = BusNews::kPaused;
-        }
+      if (context.ui) {
+        context.ui->Post([weak = context.ui_side, generation = context.generation, epoch = context.epoch.load()] {
+          DeliverEnd(weak, generation, epoch);
+        });
       }
       break;
-    case GST_MESSAGE_ERROR: {
-      GError* error = nullptr;
-      gchar* debug = nullptr;
-      gst_message_parse_error(message, &error, &debug);
-      {
-        const std::lock_guard lock(context.mutex);
-        if (!context.first_error) context.first_error = FromGError(error);
-      }
-      context.error_posted.notify_all();
-      // A failing render reports its error to the caller; once the track plays, the engine has
-      // no event for an error, so it is only logged, once per track.
-      if (context.prerolled.load() && !context.error_logged.exchange(true)) {
-        std::fprintf(stderr, "zumbolo: sound error in %s: %s (%s)\n", context.file.c_str(),
-                     error && error->message ? error->message : "unknown", debug ? debug : "");
-      }
-      if (error) g_error_free(error);
-      g_free(debug);
+    case GST_MESSAGE_ERROR:
+      NoteError(context, posted);
       break;
-    }
     default:
       break;
   }
-  if (news && context.ui) {
-    context.ui->Post([weak = context.ui_side, generation = context.generation, news = *news,
-                      epoch = context.epoch.load()] { Deliver(weak, generation, news, epoch); });
-  }
-  // Nothing is kept on the bus: no one pops it.
   return GST_BUS_DROP;
 }
 
@@ -158,30 +147,25 @@ void FreeContextHandle(gpointer data) { delete static_cast<std::shared_ptr<BusCo
 
 // From now on the pipeline's bus messages go to `context`.
 void Attach(GstElement* pipeline, const std::shared_ptr<BusContext>& context) {
-  GstBus* bus = gst_element_get_bus(pipeline);
-  gst_bus_set_sync_handler(bus, OnBusMessage, new std::shared_ptr<BusContext>(context), FreeContextHandle);
-  gst_object_unref(bus);
+  const gst::Ref<GstBus> bus(gst_element_get_bus(pipeline));
+  gst_bus_set_sync_handler(bus.get(), OnBusMessage, new std::shared_ptr<BusContext>(context), FreeContextHandle);
 }
 
 // Stops a pipeline and lets it go; whatever it posts on its way down goes nowhere.
 void Discard(GstElement* pipeline) {
   gst_element_set_state(pipeline, GST_STATE_NULL);
-  GstBus* bus = gst_element_get_bus(pipeline);
-  gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);  // frees the context's handle
-  gst_object_unref(bus);
+  const gst::Ref<GstBus> bus(gst_element_get_bus(pipeline));
+  gst_bus_set_sync_handler(bus.get(), nullptr, nullptr, nullptr);  // frees the context's handle
   gst_object_unref(pipeline);
 }
 
-// An element not (yet) in a bin: dropped unless released into one.
-struct DropFloating {
-  void operator()(GstElement* element) const { gst_object_unref(gst_object_ref_sink(element)); }
-};
-using LooseElement = std::unique_ptr<GstElement, DropFloating>;
+// A pipeline (or a playbin) of the graph's: discarded when its owner goes.
+using Pipeline = std::unique_ptr<GstElement, gst::Freer<Discard>>;
 
-struct FreeGChars {
-  void operator()(gchar* text) const { g_free(text); }
-};
-using GText = std::unique_ptr<gchar, FreeGChars>;
+// Takes a newly made pipeline, whose reference is still floating.
+Pipeline Own(GstElement* made) { return Pipeline(GST_ELEMENT(gst_object_ref_sink(made))); }
+
+using gst::LooseElement;
 
 // The error that made a state change fail. The pipeline may fail the change before the error
 // message reaches the bus, so it is given a moment to arrive.
@@ -229,13 +213,15 @@ ErrorText CheckForSound(GstElement* playbin, const std::string& name) {
   return {};
 }
 
-// A playbin for sound only, playing `uri` into `sink`, which it takes.
-GstElement* MakePlaybin(const gchar* uri, LooseElement sink, const char* flags) {
-  GstElement* playbin = gst_element_factory_make("playbin", nullptr);
-  if (!playbin) throw MediaError("GStreamer's playbin is missing (gstreamer1.0-plugins-base)", 0);
-  g_object_set(playbin, "uri", uri, "audio-sink", sink.release(), nullptr);
-  // No video or subtitle branch is ever built.
-  gst_util_set_object_arg(G_OBJECT(playbin), "flags", flags);
+// A playbin for sound only, playing `uri` into `sink`, which it takes. Nothing but the sound is
+// ever built: no video or subtitle branch, and no volume of its own (the program plays at full
+// volume; playbin's software volume would also outlive every playbin, a few kilobytes each).
+Pipeline MakePlaybin(const gchar* uri, LooseElement sink) {
+  GstElement* made = gst_element_factory_make("playbin", nullptr);
+  if (!made) throw MediaError("GStreamer's playbin is missing (gstreamer1.0-plugins-base)", 0);
+  Pipeline playbin = Own(made);
+  g_object_set(playbin.get(), "uri", uri, "audio-sink", sink.release(), nullptr);
+  gst_util_set_object_arg(G_OBJECT(playbin.get()), "flags", "audio");
   return playbin;
 }
 
@@ -251,8 +237,8 @@ gdouble LinearVolume(long volume) {
 // A short track's sound, decoded once: 16-bit samples, interleaved, in the decoder's rate and
 // channels. Shared by the pipeline's source and its signal handlers.
 struct MemoryTrack {
-  GstCaps* caps = nullptr;
-  GstMemory* samples = nullptr;  // read-only; every buffer handed out is a share of it
+  gst::Caps caps;
+  gst::Memory samples;  // read-only; every buffer handed out is a share of it
   guint64 frames = 0;
   gint rate = 0;
   gsize frame_bytes = 0;
@@ -260,13 +246,6 @@ struct MemoryTrack {
   // runs while streaming is stopped.
   std::atomic<guint64> next_frame{0};
 
-  MemoryTrack() = default;
-  MemoryTrack(const MemoryTrack&) = delete;
-  MemoryTrack& operator=(const MemoryTrack&) = delete;
-  ~MemoryTrack() {
-    if (samples) gst_memory_unref(samples);
-    if (caps) gst_caps_unref(caps);
-  }
   GstClockTime TimeOf(guint64 frame) const { return gst_util_uint64_scale_int(frame, GST_SECOND, rate); }
 };
 
@@ -275,7 +254,7 @@ void FreeTrackHandle(gpointer data, GClosure*) { delete static_cast<std::shared_
 
 // The source asks for more, on its streaming thread: the rest of the track in one buffer, or the
 // end. Each buffer costs the streaming thread a wake-up (a sink that keeps time waits for it), so
-// a replay is one buffer; a stop in its middle is resumed by a seek (see GstMediaGraph::Run).
+// a replay is one buffer; a stop in its middle takes the rest back by a seek (see HoldWhereStopped).
 void OnNeedData(GstElement* source, guint, gpointer data) {
   MemoryTrack& track = TrackOf(data);
   const guint64 first = track.next_frame.load();
@@ -287,7 +266,7 @@ void OnNeedData(GstElement* source, guint, gpointer data) {
   const guint64 count = track.frames - first;
   track.next_frame = first + count;
   GstBuffer* buffer = gst_buffer_new();
-  gst_buffer_append_memory(buffer, gst_memory_share(track.samples, static_cast<gssize>(first * track.frame_bytes),
+  gst_buffer_append_memory(buffer, gst_memory_share(track.samples.get(), static_cast<gssize>(first * track.frame_bytes),
                                                     static_cast<gssize>(count * track.frame_bytes)));
   GST_BUFFER_PTS(buffer) = track.TimeOf(first);
   GST_BUFFER_DURATION(buffer) = track.TimeOf(first + count) - track.TimeOf(first);
@@ -333,14 +312,13 @@ void TunePulsesinks(GstElement* sink_bin, PulseTuning tuning) {
     if (IsPulsesink(sink_bin)) tuning(sink_bin);
     return;
   }
-  GstIterator* elements = gst_bin_iterate_recurse(GST_BIN(sink_bin));
+  const gst::Iterator elements(gst_bin_iterate_recurse(GST_BIN(sink_bin)));
   GValue item = G_VALUE_INIT;
-  while (gst_iterator_next(elements, &item) == GST_ITERATOR_OK) {
+  while (gst_iterator_next(elements.get(), &item) == GST_ITERATOR_OK) {
     if (GstElement* element = GST_ELEMENT(g_value_get_object(&item)); IsPulsesink(element)) tuning(element);
     g_value_reset(&item);
   }
   g_value_unset(&item);
-  gst_iterator_free(elements);
   g_signal_connect(sink_bin, "deep-element-added", G_CALLBACK(OnDeepElementAdded), reinterpret_cast<gpointer>(tuning));
 }
 
@@ -371,15 +349,16 @@ void GiveALargerBuffer(GstElement* pulsesink) {
 std::shared_ptr<MemoryTrack> DecodeAll(GstElement* decoder, GstElement* appsink, BusContext& context) {
   if (gst_element_set_state(decoder, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) return nullptr;
   auto bytes = std::make_unique<std::vector<guint8>>();
-  GstCaps* caps = nullptr;
+  gst::Caps caps;
   gint rate = 0;
   gint channels = 0;
   std::size_t byte_limit = 0;
   bool good = true;
   const gint64 deadline = g_get_monotonic_time() + static_cast<gint64>(kDecodeTimeout / GST_USECOND);
   while (good) {
-    GstSample* sample = nullptr;
-    g_signal_emit_by_name(appsink, "try-pull-sample", kDecodeStep, &sample);
+    GstSample* pulled = nullptr;
+    g_signal_emit_by_name(appsink, "try-pull-sample", kDecodeStep, &pulled);
+    const gst::Sample sample(pulled);
     if (!sample) {
       gboolean ended = FALSE;
       g_object_get(appsink, "eos", &ended, nullptr);
@@ -388,20 +367,20 @@ std::shared_ptr<MemoryTrack> DecodeAll(GstElement* decoder, GstElement* appsink,
       good = !context.first_error && g_get_monotonic_time() < deadline;
       continue;
     }
-    GstCaps* sample_caps = gst_sample_get_caps(sample);
+    GstCaps* sample_caps = gst_sample_get_caps(sample.get());
     if (!caps) {
       const GstStructure* format = sample_caps ? gst_caps_get_structure(sample_caps, 0) : nullptr;
       good = format && gst_structure_get_int(format, "rate", &rate) && gst_structure_get_int(format, "channels", &channels) &&
              rate > 0 && channels > 0;
       if (good) {
-        caps = gst_caps_ref(sample_caps);
+        caps.reset(gst_caps_ref(sample_caps));
         byte_limit = static_cast<std::size_t>(rate) * static_cast<std::size_t>(channels) * 2 *
                      static_cast<std::size_t>(kShortTrackLimit / GST_SECOND);
       }
     } else {
-      good = sample_caps && gst_caps_is_equal(caps, sample_caps);
+      good = sample_caps && gst_caps_is_equal(caps.get(), sample_caps);
     }
-    if (GstBuffer* buffer = gst_sample_get_buffer(sample); good && buffer) {
+    if (GstBuffer* buffer = gst_sample_get_buffer(sample.get()); good && buffer) {
       const gsize size = gst_buffer_get_size(buffer);
       good = bytes->size() + size <= byte_limit;
       if (good) {
@@ -410,22 +389,18 @@ std::shared_ptr<MemoryTrack> DecodeAll(GstElement* decoder, GstElement* appsink,
         gst_buffer_extract(buffer, 0, bytes->data() + at, size);
       }
     }
-    gst_sample_unref(sample);
   }
   const gsize frame_bytes = static_cast<gsize>(channels) * 2;
-  if (!good || !caps || bytes->size() < frame_bytes) {
-    if (caps) gst_caps_unref(caps);
-    return nullptr;
-  }
+  if (!good || !caps || bytes->size() < frame_bytes) return nullptr;
   auto track = std::make_shared<MemoryTrack>();
-  track->caps = caps;
+  track->caps = std::move(caps);
   track->rate = rate;
   track->frame_bytes = frame_bytes;
   track->frames = bytes->size() / frame_bytes;
   const gsize size = bytes->size();
   std::vector<guint8>* owner = bytes.release();
-  track->samples = gst_memory_new_wrapped(GST_MEMORY_FLAG_READONLY, owner->data(), size, 0, size, owner,
-                                          [](gpointer data) { delete static_cast<std::vector<guint8>*>(data); });
+  track->samples.reset(gst_memory_new_wrapped(GST_MEMORY_FLAG_READONLY, owner->data(), size, 0, size, owner,
+                                              [](gpointer data) { delete static_cast<std::vector<guint8>*>(data); }));
   return track;
 }
 
@@ -437,17 +412,15 @@ struct GstMediaGraph::Impl {
   std::shared_ptr<UiSide> ui_side = std::make_shared<UiSide>();
   bool created = false;
   bool gst_ok = false;
-  GstElement* pipeline = nullptr;
+  Pipeline pipeline;  // none while the graph is empty
   std::shared_ptr<BusContext> context;
   bool running = false;  // Run was the last command: the graph "runs", also past its end
   // The track plays from memory in one buffer, which a sink that keeps time takes whole at its
-  // start and then only waits for its end. After a stop in the middle, the next run without a
-  // seek between goes on from where the stop came, by a seek there (resume_at).
+  // start and then only waits for its end. See HoldWhereStopped.
   bool plays_from_memory = false;
-  std::optional<GstClockTime> resume_at;
   // The current track's audio sink (a reference of our own), whether it has played since the
   // render, and where the last seek went. See ReopenSink.
-  GstElement* audio_sink = nullptr;
+  gst::Ref<GstElement> audio_sink;
   bool sink_has_played = false;
   GstClockTime seeked_to = 0;
   // The volume, and the volume element that applies it to the current track (the pipeline's).
@@ -464,22 +437,23 @@ struct GstMediaGraph::Impl {
   // own. The flush makes the pipeline preroll again; a running one then plays on from there by
   // itself.
   void SeekTo(GstClockTime at) {
-    resume_at.reset();
     seeked_to = at;
     ui_side->epoch = ++context->epoch;
-    const bool sent = gst_element_seek_simple(pipeline, GST_FORMAT_TIME,
+    const bool sent = gst_element_seek_simple(pipeline.get(), GST_FORMAT_TIME,
                                               static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
                                               static_cast<gint64>(at));
     if (sent) Settle(kChangeTimeout);
   }
 
-  // Where a stop in the middle of a track from memory left it, for the next run.
-  void NoteWhereStopped() {
-    resume_at.reset();
+  // A track from memory stopped in its middle has already handed its sink the rest and its end.
+  // The sink ends it at its time all the same, stopped or not, and the pipeline passes that end
+  // on at the next run: a run after a long stop ended at once. A seek to where it stopped takes
+  // the rest back, and the track waits there for the next run.
+  void HoldWhereStopped() {
     if (!plays_from_memory || ui_side->ended_epoch == ui_side->epoch) return;
     gint64 position = -1;
-    if (gst_element_query_position(pipeline, GST_FORMAT_TIME, &position) && position >= 0) {
-      resume_at = static_cast<GstClockTime>(position);
+    if (gst_element_query_position(pipeline.get(), GST_FORMAT_TIME, &position) && position >= 0) {
+      SeekTo(static_cast<GstClockTime>(position));
     }
   }
 
@@ -489,46 +463,43 @@ struct GstMediaGraph::Impl {
   // track prerolls into it again where the last seek left it. Later runs start on time.
   void ReopenSink() {
     sink_has_played = true;
-    gst_element_set_state(audio_sink, GST_STATE_READY);
-    gst_element_set_state(audio_sink, GST_STATE_PAUSED);
+    gst_element_set_state(audio_sink.get(), GST_STATE_READY);
+    gst_element_set_state(audio_sink.get(), GST_STATE_PAUSED);
     SeekTo(seeked_to);
   }
 
   // Waits for the pipeline's state change to settle; false when it failed or did not settle.
   bool Settle(GstClockTime timeout) {
-    const GstStateChangeReturn result = gst_element_get_state(pipeline, nullptr, nullptr, timeout);
+    const GstStateChangeReturn result = gst_element_get_state(pipeline.get(), nullptr, nullptr, timeout);
     return result == GST_STATE_CHANGE_SUCCESS || result == GST_STATE_CHANGE_NO_PREROLL;
   }
 
+  // Empties the graph: the track and everything that played it go.
   void Teardown() {
     volume_element = nullptr;
     running = false;
     plays_from_memory = false;
-    resume_at.reset();
-    if (audio_sink) gst_object_unref(audio_sink);
-    audio_sink = nullptr;
+    audio_sink.reset();
     if (!pipeline) return;
     // Whatever the old pipeline has posted, or posts on its way down, is of no concern any more.
     ++ui_side->generation;
-    Discard(pipeline);
-    pipeline = nullptr;
+    pipeline.reset();
     context.reset();
   }
 
   // The audio sink, made afresh for each track from its gst-launch description.
   LooseElement MakeSink() {
-    GError* error = nullptr;
-    GstElement* sink_bin = gst_parse_bin_from_description(sink.c_str(), TRUE, &error);
+    GError* error_out = nullptr;
+    LooseElement sink_bin(gst_parse_bin_from_description(sink.c_str(), TRUE, &error_out));
+    const gst::Error error(error_out);
     if (!sink_bin) {
-      const ErrorText text = FromGError(error);
-      if (error) g_error_free(error);
+      const ErrorText text = FromGError(error.get());
       throw MediaError("The audio sink \"" + sink + "\" cannot be made: " + text.text, text.code);
     }
     if (error) {  // made, but not quite as described (an unknown property, say)
       std::fprintf(stderr, "zumbolo: audio sink \"%s\": %s\n", sink.c_str(), error->message);
-      g_error_free(error);
     }
-    return LooseElement(sink_bin);
+    return sink_bin;
   }
 
   void Render(const std::filesystem::path& file) {
@@ -536,52 +507,52 @@ struct GstMediaGraph::Impl {
     const std::string name = file.string();
     if (!gst_ok) throw MediaError("GStreamer is not available to play " + name, 0);
 
-    GError* error = nullptr;
-    GText uri(gst_filename_to_uri(name.c_str(), &error));
+    GError* error_out = nullptr;
+    const gst::Text uri(gst_filename_to_uri(name.c_str(), &error_out));
+    const gst::Error error(error_out);
     if (!uri) {
-      const ErrorText text = FromGError(error);
-      if (error) g_error_free(error);
+      const ErrorText text = FromGError(error.get());
       throw MediaError(text.text.empty() ? "Not a file name: " + name : text.text, text.code);
     }
     // The sink is a gst-launch description: "autoaudiosink", "fakesink sync=true" in tests.
     LooseElement sink_bin = MakeSink();
     TunePulsesinks(sink_bin.get(), UseTheSystemClock);
-    audio_sink = GST_ELEMENT(gst_object_ref(sink_bin.get()));
+    gst::Ref<GstElement> sink_ref(GST_ELEMENT(gst_object_ref(sink_bin.get())));
 
     std::error_code size_unknown;
     const std::uintmax_t size = std::filesystem::file_size(file, size_unknown);
     // A file that cannot be looked at goes through the decoder too, which says what is wrong.
+    Pipeline from_memory;
     if (size_unknown || size <= kShortTrackFileBytes) {
       if (std::shared_ptr<MemoryTrack> track = Decode(uri.get(), name)) {
-        if (GstElement* from_memory = MakeMemoryPipeline(std::move(track), sink_bin, name)) {
-          ApplyVolume();  // before the preroll: the track goes to the sink in one buffer
-          Adopt(from_memory, name, false);
-          plays_from_memory = true;
-          return;
-        }
+        from_memory = MakeMemoryPipeline(std::move(track), sink_bin, name);
       }
     }
-    PlayFromFile(uri.get(), std::move(sink_bin), name);
+    const bool is_playbin = !from_memory;
+    Pipeline chosen = is_playbin ? MakeFilePlaybin(uri.get(), std::move(sink_bin)) : std::move(from_memory);
+    ApplyVolume();  // before the preroll: a track from memory goes to the sink in one buffer
+    Adopt(std::move(chosen), name, is_playbin);
+    plays_from_memory = !is_playbin;
+    audio_sink = std::move(sink_ref);
   }
 
   // Makes `new_pipeline` the graph's and prerolls it at position 0: the track is there, or the
   // render fails and leaves no track.
-  void Adopt(GstElement* new_pipeline, const std::string& name, bool is_playbin) {
-    pipeline = new_pipeline;
+  void Adopt(Pipeline new_pipeline, const std::string& name, bool is_playbin) {
+    pipeline = std::move(new_pipeline);
     context = std::make_shared<BusContext>();
     context->ui = &ui;
     context->ui_side = ui_side;
-    context->pipeline = pipeline;
     context->generation = ui_side->generation;
     context->file = name;
     ui_side->epoch = context->epoch.load();
     ui_side->ended_epoch = 0;
     sink_has_played = false;
     seeked_to = 0;
-    Attach(pipeline, context);
+    Attach(pipeline.get(), context);
 
-    ErrorText failure = Preroll(pipeline, *context, name);
-    if (failure.text.empty() && is_playbin) failure = CheckForSound(pipeline, name);
+    ErrorText failure = Preroll(pipeline.get(), *context, name);
+    if (failure.text.empty() && is_playbin) failure = CheckForSound(pipeline.get(), name);
     if (!failure.text.empty()) {
       Teardown();
       throw MediaError(failure.text, failure.code);
@@ -589,16 +560,15 @@ struct GstMediaGraph::Impl {
     context->prerolled = true;
   }
 
-  void PlayFromFile(const gchar* uri, LooseElement sink_bin, const std::string& name) {
-    GstElement* playbin = MakePlaybin(uri, std::move(sink_bin), "audio+soft-volume");
-    // A volume element of our own as the playbin's audio filter: the playbin's own volume goes
-    // to a PulseAudio sink's stream, which forgets it when the sink is set up afresh.
+  // A playbin with a volume element of our own as its audio filter: the playbin's own volume goes
+  // to a PulseAudio sink's stream, which forgets it when the sink is set up afresh.
+  Pipeline MakeFilePlaybin(const gchar* uri, LooseElement sink_bin) {
+    Pipeline playbin = MakePlaybin(uri, std::move(sink_bin));
     if (GstElement* volume_control = gst_element_factory_make("volume", nullptr)) {
-      g_object_set(playbin, "audio-filter", volume_control, nullptr);  // the playbin takes it
+      g_object_set(playbin.get(), "audio-filter", volume_control, nullptr);  // the playbin takes it
       volume_element = volume_control;
-      ApplyVolume();
     }
-    Adopt(playbin, name, true);
+    return playbin;
   }
 
   void ApplyVolume() {
@@ -606,16 +576,16 @@ struct GstMediaGraph::Impl {
   }
 
   // A new volume for the track in the graph. A track from memory is in the sink already, whole:
-  // it goes through its volume element again by a seek to where it is.
+  // it goes through its volume element again by a seek to where it is (a stopped one waits
+  // where it stopped, see HoldWhereStopped).
   void ChangeVolume(long new_volume) {
     volume = new_volume;
     if (!pipeline || !volume_element) return;
     ApplyVolume();
     // A track that has played to its end has nothing left to hear.
     if (!plays_from_memory || ui_side->ended_epoch == ui_side->epoch) return;
-    if (resume_at) return SeekTo(*resume_at);
     gint64 position = -1;
-    if (!gst_element_query_position(pipeline, GST_FORMAT_TIME, &position) || position < 0) return;
+    if (!gst_element_query_position(pipeline.get(), GST_FORMAT_TIME, &position) || position < 0) return;
     SeekTo(static_cast<GstClockTime>(position));
   }
 
@@ -623,38 +593,32 @@ struct GstMediaGraph::Impl {
   // which case the file is tried the ordinary way). Throws the render's error when the file is
   // missing or has no sound.
   std::shared_ptr<MemoryTrack> Decode(const gchar* uri, const std::string& name) {
-    GstElement* appsink = gst_element_factory_make("appsink", nullptr);
+    LooseElement appsink(gst_element_factory_make("appsink", nullptr));
     if (!appsink) return nullptr;
-    GstCaps* caps = gst_caps_from_string("audio/x-raw, format=(string)S16LE, layout=(string)interleaved");
-    g_object_set(appsink, "caps", caps, "sync", FALSE, nullptr);
-    gst_caps_unref(caps);
-    GstElement* decoder = MakePlaybin(uri, LooseElement(appsink), "audio");
+    const gst::Caps caps(gst_caps_from_string("audio/x-raw, format=(string)S16LE, layout=(string)interleaved"));
+    g_object_set(appsink.get(), "caps", caps.get(), "sync", FALSE, nullptr);
+    GstElement* samples = appsink.get();  // the decoder's from now on
+    const Pipeline decoder = MakePlaybin(uri, std::move(appsink));
     auto decoding = std::make_shared<BusContext>();  // errors only: nothing goes to the UI thread
-    decoding->pipeline = decoder;
     decoding->file = name;
-    Attach(decoder, decoding);
+    Attach(decoder.get(), decoding);
 
-    ErrorText failure = Preroll(decoder, *decoding, name);
-    if (failure.text.empty()) failure = CheckForSound(decoder, name);
-    if (!failure.text.empty()) {
-      Discard(decoder);
-      throw MediaError(failure.text, failure.code);
-    }
-    std::shared_ptr<MemoryTrack> track;
+    ErrorText failure = Preroll(decoder.get(), *decoding, name);
+    if (failure.text.empty()) failure = CheckForSound(decoder.get(), name);
+    if (!failure.text.empty()) throw MediaError(failure.text, failure.code);
     gint64 duration = -1;
-    if (!gst_element_query_duration(decoder, GST_FORMAT_TIME, &duration) || duration < 0 ||
+    if (!gst_element_query_duration(decoder.get(), GST_FORMAT_TIME, &duration) || duration < 0 ||
         static_cast<GstClockTime>(duration) <= kShortTrackLimit) {
-      track = DecodeAll(decoder, appsink, *decoding);
+      return DecodeAll(decoder.get(), samples, *decoding);
     }
-    Discard(decoder);
-    return track;
+    return nullptr;
   }
 
   // The pipeline of a short track: its sound from memory into the sink, which it takes, through
   // converters only when the sink cannot take the sound as it is (every element of the pipeline
   // takes part in each stop, seek and run of a replay). Nothing, and the sink left where it was,
   // when GStreamer lacks an element for it.
-  GstElement* MakeMemoryPipeline(std::shared_ptr<MemoryTrack> track, LooseElement& sink_bin, const std::string& name) {
+  Pipeline MakeMemoryPipeline(std::shared_ptr<MemoryTrack> track, LooseElement& sink_bin, const std::string& name) {
     LooseElement source(gst_element_factory_make("appsrc", nullptr));
     if (!source) return nullptr;
     // The volume, in passthrough at full volume.
@@ -663,7 +627,7 @@ struct GstMediaGraph::Impl {
     std::vector<GstElement*> chain{source.get(), volume_control.get()};
     LooseElement convert, resample;
     TunePulsesinks(sink_bin.get(), GiveALargerBuffer);
-    if (!SinkTakes(sink_bin.get(), track->caps)) {
+    if (!SinkTakes(sink_bin.get(), track->caps.get())) {
       convert.reset(gst_element_factory_make("audioconvert", nullptr));
       resample.reset(gst_element_factory_make("audioresample", nullptr));
       if (!convert || !resample) return nullptr;
@@ -671,7 +635,7 @@ struct GstMediaGraph::Impl {
       chain.push_back(resample.get());
     }
     chain.push_back(sink_bin.get());
-    g_object_set(source.get(), "caps", track->caps, "format", GST_FORMAT_TIME, "duration",
+    g_object_set(source.get(), "caps", track->caps.get(), "format", GST_FORMAT_TIME, "duration",
                  track->TimeOf(track->frames), nullptr);
     gst_util_set_object_arg(G_OBJECT(source.get()), "stream-type", "seekable");
     g_signal_connect_data(source.get(), "need-data", G_CALLBACK(OnNeedData),
@@ -679,8 +643,8 @@ struct GstMediaGraph::Impl {
     g_signal_connect_data(source.get(), "seek-data", G_CALLBACK(OnSeekData),
                           new std::shared_ptr<MemoryTrack>(track), FreeTrackHandle, GConnectFlags{});
 
-    GstElement* from_memory = gst_pipeline_new(nullptr);
-    for (GstElement* element : chain) gst_bin_add(GST_BIN(from_memory), element);
+    Pipeline from_memory = Own(gst_pipeline_new(nullptr));
+    for (GstElement* element : chain) gst_bin_add(GST_BIN(from_memory.get()), element);
     source.release();
     volume_element = volume_control.release();
     convert.release();
@@ -690,7 +654,6 @@ struct GstMediaGraph::Impl {
     for (std::size_t i = 1; i < chain.size(); ++i) linked = linked && gst_element_link(chain[i - 1], chain[i]);
     if (!linked) {
       volume_element = nullptr;
-      Discard(from_memory);
       throw MediaError("The audio sink \"" + sink + "\" cannot play " + name, GST_STREAM_ERROR_FORMAT);
     }
     return from_memory;
@@ -704,12 +667,10 @@ struct GstMediaGraph::Impl {
       return false;
     }
     bool takes = false;
-    if (GstPad* pad = gst_element_get_static_pad(sink_bin, "sink")) {
-      if (GstCaps* accepted = gst_pad_query_caps(pad, nullptr)) {
-        takes = gst_caps_can_intersect(accepted, caps);
-        gst_caps_unref(accepted);
+    if (const gst::Ref<GstPad> pad(gst_element_get_static_pad(sink_bin, "sink")); pad) {
+      if (const gst::Caps accepted(gst_pad_query_caps(pad.get(), nullptr)); accepted) {
+        takes = gst_caps_can_intersect(accepted.get(), caps);
       }
-      gst_object_unref(pad);
     }
     gst_element_set_state(sink_bin, GST_STATE_NULL);
     return takes;
@@ -740,14 +701,11 @@ void GstMediaGraph::RenderFile(const std::filesystem::path& file) { impl_->Rende
 
 void GstMediaGraph::Run() {
   Impl& d = *impl_;
-  // A running graph runs on, also past its end: only a seek makes it play again.
+  // A running graph runs on, also past its end: only a seek makes it play again. An empty one
+  // has nothing to run.
   if (!d.pipeline || d.running) return;
-  if (!d.sink_has_played) {
-    d.ReopenSink();
-  } else if (d.resume_at) {
-    d.SeekTo(*d.resume_at);
-  }
-  if (gst_element_set_state(d.pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+  if (!d.sink_has_played) d.ReopenSink();
+  if (gst_element_set_state(d.pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
     const ErrorText error = d.TakeError("Cannot play " + d.context->file);
     throw MediaError(error.text, error.code);
   }
@@ -756,17 +714,18 @@ void GstMediaGraph::Run() {
 
 bool GstMediaGraph::Stop() {
   Impl& d = *impl_;
-  if (!d.pipeline) return false;
+  // The graph exists from Create to Release, tracks or none: an empty one is stopped at once.
+  if (!d.pipeline) return d.created;
   const bool was_running = d.running;
   d.running = false;
   // PAUSED keeps the position for the next Run.
-  const GstStateChangeReturn result = gst_element_set_state(d.pipeline, GST_STATE_PAUSED);
+  const GstStateChangeReturn result = gst_element_set_state(d.pipeline.get(), GST_STATE_PAUSED);
   if (result == GST_STATE_CHANGE_FAILURE) {
     const ErrorText error = d.TakeError("Cannot stop " + d.context->file);
     throw MediaError(error.text, error.code);
   }
   if (result == GST_STATE_CHANGE_ASYNC) d.Settle(kChangeTimeout);
-  if (was_running) d.NoteWhereStopped();
+  if (was_running) d.HoldWhereStopped();
   return true;
 }
 
