@@ -44,10 +44,15 @@ void TForm1::ClickMenuItem(Item item) {
     for (const OddsItem& choice : kOddsItems) {
       if (choice.item == item) return SetHitOdds(item, choice.odds);
     }
+    for (const VolumeItem& choice : kVolumeItems) {
+      if (choice.item == item) return SetVolumeChoice(item);
+    }
     switch (item) {
       case Item::N10:
       case Item::N12:
       case Item::N13: SetSoundChoice(item); break;
+      case Item::ifullscreen: ifullscreenClick(); break;
+      case Item::iautostart: iautostartClick(); break;
       case Item::Exit1: Exit1Click(); break;
       default: break;  // separators and submenus
     }
@@ -71,6 +76,12 @@ void TForm1::astartExecute() {
   if (Form2.Visible()) Form2.Hide();
   if (Form3.Visible()) Form3.Hide();
   if (MMTimer1.Enabled()) return StopBeat();
+  StartBeat();
+  // A start by the user wins over a full-screen window.
+  if (SteppedAside) ComeBack(true);
+}
+
+void TForm1::StartBeat() {
   PopupMenu1.SetCaption(Item::istart, "停止");
   ResetToIdle();
   dance.OddThird = false;
@@ -120,6 +131,8 @@ void TForm1::RestartBeat() {
   if (BackgroundMusic()) mgraph.Play();
   SetInterval(TempoNormal);
   MMTimer1.SetEnabled(true);
+  // Only a command of the user restarts the beat while the windows stand aside.
+  if (SteppedAside) ComeBack(true);
 }
 
 void TForm1::RandomPick() {

@@ -1,12 +1,7 @@
 #include "app/ini_file.h"
 
-#include <atomic>
 #include <charconv>
 #include <cstddef>
-#include <fstream>
-#include <random>
-#include <sstream>
-#include <system_error>
 #include <utility>
 
 namespace zumbolo {
@@ -69,63 +64,71 @@ std::string_view Unquote(std::string_view value) {
   return value;
 }
 
-std::filesystem::path TemporaryPathFor(const std::filesystem::path& target) {
-  static std::atomic<unsigned> counter{0};
-  std::random_device device;
-  std::mt19937_64 generator((static_cast<std::uint64_t>(device()) << 32) ^ device() ^
-                            counter.fetch_add(1));
-  std::ostringstream suffix;
-  suffix << '.' << std::hex << generator() << ".tmp";
-  std::filesystem::path name(".");
-  name += target.filename().native();
-  name += suffix.str();
-  return target.parent_path() / name;
-}
-
 }  // namespace
 
-IniFile IniFile::Parse(std::string_view bytes) {
+IniFile IniFile::Parse(std::string bytes) {
+  DecodedText decoded = DecodeText(std::move(bytes));
   IniFile file;
-  std::size_t start = 0;
-  while (start < bytes.size()) {
-    const std::size_t end = bytes.find_first_of("\r\n", start);
-    if (end == std::string_view::npos) {
-      file.lines_.emplace_back(bytes.substr(start));
-      break;
-    }
-    file.lines_.emplace_back(bytes.substr(start, end - start));
-    start = end + 1;
-    if (bytes[end] == '\r' && start < bytes.size() && bytes[start] == '\n') ++start;
-  }
+  file.text_ = std::move(decoded.text);
+  file.encoding_ = decoded.encoding;
+  file.odd_byte_ = std::move(decoded.odd_byte);
   return file;
 }
 
-IniFile IniFile::Load(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return IniFile();
-  std::ostringstream contents;
-  contents << in.rdbuf();
-  if (in.bad()) return IniFile();
-  return Parse(contents.str());
+IniFile::Line IniFile::LineAt(std::size_t begin) const {
+  Line line{begin, text_.find_first_of("\r\n", begin), 0};
+  if (line.end == std::string::npos) {
+    line.end = line.next = text_.size();
+  } else {
+    line.next = line.end + 1;
+    if (text_[line.end] == '\r' && line.next < text_.size() && text_[line.next] == '\n') ++line.next;
+  }
+  return line;
 }
 
-std::optional<std::size_t> IniFile::FindSection(std::string_view section) const {
-  for (std::size_t i = 0; i < lines_.size(); ++i) {
-    const std::optional<std::string_view> name = HeaderName(lines_[i]);
-    if (name && NamesEqual(*name, section)) return i;
+std::string_view IniFile::TextOf(const Line& line) const {
+  return std::string_view(text_).substr(line.begin, line.end - line.begin);
+}
+
+std::string_view IniFile::LineEndOf(const Line& line) const {
+  return std::string_view(text_).substr(line.end, line.next - line.end);
+}
+
+std::optional<IniFile::Line> IniFile::FindSection(std::string_view section) const {
+  for (std::size_t at = 0; at < text_.size();) {
+    const Line line = LineAt(at);
+    const std::optional<std::string_view> name = HeaderName(TextOf(line));
+    if (name && NamesEqual(*name, section)) return line;
+    at = line.next;
   }
   return std::nullopt;
+}
+
+std::string_view IniFile::FileLineEnd() const {
+  const std::size_t first = text_.find_first_of("\r\n");
+  if (first == std::string::npos) return "\r\n";
+  return LineEndOf(Line{first, first, LineAt(first).next});
+}
+
+std::string IniFile::EndLastLine() {
+  if (text_.empty()) return "\r\n";
+  if (text_.back() != '\r' && text_.back() != '\n') text_ += FileLineEnd();
+  return text_.ends_with("\r\n") ? "\r\n" : std::string(1, text_.back());
 }
 
 std::optional<std::string> IniFile::Read(std::string_view section, std::string_view key) const {
   section = Trim(section);
   key = Trim(key);
   if (key.empty()) return std::nullopt;
-  const std::optional<std::size_t> header = FindSection(section);
+  const std::optional<Line> header = FindSection(section);
   if (!header) return std::nullopt;
-  for (std::size_t i = *header + 1; i < lines_.size() && !HeaderName(lines_[i]); ++i) {
-    const std::optional<KeyLine> entry = SplitKeyLine(lines_[i]);
+  for (std::size_t at = header->next; at < text_.size();) {
+    const Line line = LineAt(at);
+    const std::string_view text = TextOf(line);
+    if (HeaderName(text)) break;
+    const std::optional<KeyLine> entry = SplitKeyLine(text);
     if (entry && NamesEqual(entry->key, key)) return std::string(Unquote(entry->value));
+    at = line.next;
   }
   return std::nullopt;
 }
@@ -137,79 +140,52 @@ void IniFile::Write(std::string_view section, std::string_view key, std::string_
   // An empty key could never be read back; writing one would only pile up junk lines.
   if (key.empty()) return;
 
-  const std::optional<std::size_t> header = FindSection(section);
+  const std::optional<Line> header = FindSection(section);
   if (!header) {
-    lines_.push_back("[" + std::string(section) + "]");
-    lines_.push_back(std::string(key) + "=" + std::string(value));
+    const std::string line_end = EndLastLine();
+    text_.append("[").append(section).append("]").append(line_end);
+    text_.append(key).append("=").append(value).append(line_end);
     return;
   }
-  std::size_t insert_after = *header;
-  for (std::size_t i = *header + 1; i < lines_.size() && !HeaderName(lines_[i]); ++i) {
-    const std::optional<KeyLine> entry = SplitKeyLine(lines_[i]);
-    if (!entry) continue;
-    if (NamesEqual(entry->key, key)) {
-      lines_[i] = std::string(entry->key) + "=" + std::string(value);
-      return;
+  Line insert_after = *header;
+  for (std::size_t at = header->next; at < text_.size();) {
+    const Line line = LineAt(at);
+    const std::string_view text = TextOf(line);
+    if (HeaderName(text)) break;
+    if (const std::optional<KeyLine> entry = SplitKeyLine(text)) {
+      if (NamesEqual(entry->key, key)) {
+        const std::string replacement = std::string(entry->key) + "=" + std::string(value);
+        text_.replace(line.begin, line.end - line.begin, replacement);
+        return;
+      }
+      insert_after = line;
     }
-    insert_after = i;
+    at = line.next;
   }
-  lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insert_after + 1),
-                std::string(key) + "=" + std::string(value));
+  std::string line_end(LineEndOf(insert_after));
+  std::string inserted = std::string(key) + "=" + std::string(value);
+  if (line_end.empty()) {
+    // The last line of the file, without a line end of its own.
+    line_end = FileLineEnd();
+    inserted = line_end + inserted + line_end;
+  } else {
+    inserted += line_end;
+  }
+  text_.insert(insert_after.next, inserted);
 }
 
 std::string IniFile::Serialize() const {
-  std::size_t size = 0;
-  for (const std::string& line : lines_) size += line.size() + 2;
   std::string out;
-  out.reserve(size);
-  for (const std::string& line : lines_) {
-    out += line;
-    out += "\r\n";
-  }
+  SerializeTo([&out](std::string_view piece) {
+    out += piece;
+    return true;
+  });
   return out;
 }
 
-bool IniFile::Save(const std::filesystem::path& path) const {
-  const std::string contents = Serialize();
-  const std::filesystem::path temporary = TemporaryPathFor(path);
-  std::error_code ignored;
-
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) {
-      std::filesystem::remove(temporary, ignored);
-      return false;
-    }
-    out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
-    out.close();
-    if (out.fail()) {
-      std::filesystem::remove(temporary, ignored);
-      return false;
-    }
-  }
-
-  std::error_code error;
-  std::filesystem::rename(temporary, path, error);
-  if (error) {
-    std::filesystem::remove(temporary, ignored);
-    return false;
-  }
-  return true;
+bool IniFile::SerializeTo(const std::function<bool(std::string_view)>& sink) const {
+  return EncodeText(text_, encoding_, odd_byte_, sink);
 }
-
-IniProfileStore::IniProfileStore(std::filesystem::path path)
-    : path_(std::move(path)), file_(IniFile::Load(path_)) {}
-
-std::optional<std::string> IniProfileStore::Read(std::string_view section, std::string_view key) {
-  return file_.Read(section, key);
-}
-
-void IniProfileStore::Write(std::string_view section, std::string_view key,
-                            std::string_view value) {
-  file_.Write(section, key, value);
-}
-
-bool IniProfileStore::Flush() { return file_.Save(path_); }
 
 std::optional<std::int32_t> ParseDecimalInt32(std::string_view text) {
   std::string_view digits = text;

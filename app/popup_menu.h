@@ -15,7 +15,9 @@ namespace zumbolo {
 
 enum class Item {
   istart, N14, N15, iheaven, iheaven2, iwill, irad, irad2, ibgm, N3, iran, N2, N1,
-  N50011, N30011, N2001, N10011, N5011, N2011, N1011, N511, N9, N10, N12, N13, N8, N7, Exit1,
+  N50011, N30011, N2001, N10011, N5011, N2011, N1011, N511, N9, N10, N12, N13, N8,
+  ioption, ifullscreen, ivolume, ivolume100, ivolume75, ivolume50, ivolume25, ivolume0, iautostart,
+  N7, Exit1,
 };
 constexpr int kItemCount = static_cast<int>(Item::Exit1) + 1;
 
@@ -58,6 +60,14 @@ constexpr std::array<Item, 3> kSoundItems = {Item::N10, Item::N12, Item::N13};
 // The show modes (N15), in menu order: the five songs, then "BGMモード".
 constexpr std::array<Item, 6> kModeItems = {Item::iheaven, Item::iheaven2, Item::iwill,
                                             Item::irad,    Item::irad2,    Item::ibgm};
+// The volumes (ivolume) with their value in zumbolo.ini: per cent, 0 for "消音".
+struct VolumeItem {
+  Item item;
+  int percent;
+};
+constexpr std::array<VolumeItem, 5> kVolumeItems = {{{Item::ivolume100, 100}, {Item::ivolume75, 75},
+                                                     {Item::ivolume50, 50},   {Item::ivolume25, 25},
+                                                     {Item::ivolume0, 0}}};
 // The hit chances (N1) with their N of 1 in N.
 struct OddsItem {
   Item item;

@@ -1,8 +1,8 @@
 // The start of a run as its trace records it, so that zumbolo-sim can replay the run: the
-// random generator's seed, the command line, the work area, the short date pattern, the
-// settings file as it was before the program read it, and the length of every track file that
-// was already there (the others are written from the program's own tracks, as the simulator
-// writes them). Text that may hold spaces or any byte is written escaped: see Escaped().
+// random generator's seed, the command line, the work areas of the screens, the short date
+// pattern, the settings file as it was before the program read it, and the length of every track
+// file that was already there (the others are written from the program's own tracks, as the
+// simulator writes them). Text that may hold spaces or any byte is written escaped: see Escaped().
 
 #include <cstdint>
 #include <fstream>
@@ -82,7 +82,18 @@ void TForm1::RecordRun(const StartupArgs& args) {
     trace("args", line);
   }
   const WorkArea work_area = shell.GetWorkArea();
-  trace("workarea", work_area.width, work_area.height);
+  trace("workarea", work_area.width, work_area.height, work_area.left, work_area.top);
+  // The other screens: all of them but the primary, once.
+  bool primary_seen = false;
+  for (const WorkArea& screen : shell.ScreenWorkAreas()) {
+    const bool primary = screen.width == work_area.width && screen.height == work_area.height &&
+                         screen.left == work_area.left && screen.top == work_area.top;
+    if (primary && !primary_seen) {
+      primary_seen = true;
+      continue;
+    }
+    trace("screen", screen.width, screen.height, screen.left, screen.top);
+  }
   trace("datepattern", Escaped(shell.ShortDatePattern()));
   const std::filesystem::path settings = args.settings_dir.empty() ? args.exe_dir : args.settings_dir;
   const std::optional<std::string> ini = FileBytes(settings / "zumbolo.ini");

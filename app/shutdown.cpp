@@ -2,6 +2,7 @@
 // figures and the tray icon are released, and the hits of the run and of the day are shown.
 
 #include "app/date_key.h"
+#include "app/problem_texts.h"
 #include "app/tform1.h"
 
 namespace zumbolo {
@@ -41,8 +42,13 @@ void TForm1::FormCloseQuery() {
 }
 
 void TForm1::SaveSettings() {
+  // What could not be read is not written over.
+  if (SettingsUnreadable) return;
   std::unique_ptr<ProfileStore> ini = open_profile(IniPath);
   if (!ini) return;
+  // A read-only file is the user's to keep as it is; one that cannot be read (now) keeps what it
+  // holds.
+  if (ini->Access() == ProfileAccess::kReadOnly || ini->Access() == ProfileAccess::kUnreadable) return;
   ini->Write("num", "ritu", std::to_string(HitOdds));
   ini->Write("form", "left", std::to_string(pos.HomeLeft));
   ini->Write("form", "top", std::to_string(pos.HomeTop));
@@ -58,8 +64,12 @@ void TForm1::SaveSettings() {
   }
   ini->Write("mode", "random", Checked(Item::iran) ? "1" : "0");
   ini->Write("color", "redchar", std::to_string(CharColor));
-  // A settings file that cannot be written is not the user's concern at exit.
-  ini->Flush();
+  ini->Write("option", "fullscreen", Checked(Item::ifullscreen) ? "1" : "0");
+  ini->Write("option", "volume", std::to_string(VolumePercent()));
+  // The day's hits would be lost without a word: say so, unless start-up already did.
+  if (const std::error_code error = ini->Flush(); error && !SettingsProblemTold) {
+    TellUser(SettingsNotSavedText(IniPath, error));
+  }
 }
 
 std::string TForm1::TallyMessage() const {

@@ -7,9 +7,11 @@
 
 #include "app/date_key.h"
 #include "app/ini_file.h"
+#include "app/problem_texts.h"
 #include "app/tform1.h"
 #include "routines/routines.h"
 #include "sound/track_files.h"
+#include "sound/volume_levels.h"
 
 namespace zumbolo {
 
@@ -35,8 +37,8 @@ void TForm1::FormCreate(const StartupArgs& args) {
   }
 
   const WorkArea work_area = shell.GetWorkArea();
-  pos.HomeLeft = work_area.width - 250;
-  pos.HomeTop = work_area.height - 118;
+  pos.HomeLeft = work_area.left + work_area.width - 250;
+  pos.HomeTop = work_area.top + work_area.height - 118;
   window.SetLeft(pos.HomeLeft);
   window.SetTop(pos.HomeTop);
 
@@ -57,18 +59,40 @@ void TForm1::FormCreate(const StartupArgs& args) {
   MediaBusy = false;
 
   ExeDir = args.exe_dir;
-  IniPath = (args.settings_dir.empty() ? ExeDir : args.settings_dir) / "zumbolo.ini";
-  std::error_code error;
-  if (std::filesystem::exists(IniPath, error)) {
-    if (auto ini = open_profile(IniPath)) ReadSettings(*ini, work_area);
+  const std::filesystem::path settings_dir = args.settings_dir.empty() ? ExeDir : args.settings_dir;
+  IniPath = settings_dir / "zumbolo.ini";
+  // A folder that could not be made is told once, for all it was to hold.
+  const bool one_folder = settings_dir == ExeDir;
+  if (args.settings_dir_error) {
+    TellUser(FolderNotMadeText(settings_dir, args.settings_dir_error, true, one_folder && args.exe_dir_error));
+    SettingsProblemTold = true;
   }
+  if (args.exe_dir_error && !(one_folder && args.settings_dir_error)) {
+    TellUser(FolderNotMadeText(ExeDir, args.exe_dir_error, false, true));
+  }
+  if (auto ini = open_profile(IniPath)) {
+    switch (ini->Access()) {
+      case ProfileAccess::kNoFile:
+        break;
+      case ProfileAccess::kUnreadable:
+        // Read as if there were none, and never written: what it holds stays as it is.
+        SettingsUnreadable = SettingsProblemTold = true;
+        TellUser(SettingsUnreadableText(IniPath, ini->ReadError()));
+        break;
+      case ProfileAccess::kReadWrite:
+      case ProfileAccess::kReadOnly:
+        ReadSettings(*ini, work_area);
+        break;
+    }
+  }
+  // A stored place that no screen shows any more would leave the figures out of reach.
+  if (!HomeOnSomeScreen()) BringHomeOnScreen(work_area);
 
   sprites.Create();
   sprites.LoadPoseSet(CharColor);
   figures.ShowPose(1);
 
-  // A track that cannot be written shows up as an error when it is first loaded.
-  WriteTrackFiles(ExeDir, resources);
+  WriteMissingTracks(args);
 
   if (Checked(Item::ibgm)) PopupMenu1.SetVisible(Item::N9, false);
   for (Item mode : kModeItems) {
@@ -79,6 +103,8 @@ void TForm1::FormCreate(const StartupArgs& args) {
   }
   PopupMenu1.SetCaption(Item::istart, "停止");
   mgraph.SetActive(true);
+  // A new graph plays at full volume.
+  if (VolumeLevel(VolumePercent()) != mgraph.Volume()) mgraph.SetVolume(VolumeLevel(VolumePercent()));
   Guarded([this] { LoadStartTrack(); });
   shell.AddTrayIcon();
 }
@@ -112,7 +138,7 @@ void TForm1::ReadSettings(ProfileStore& ini, const WorkArea& work_area) {
   // A negative coordinate, or one beyond any screen, keeps the home from the work area.
   int left = read("form", "left", -1);
   if (left >= 0 && IsWithinPositionLimit(left)) {
-    if (MiniMode && left > work_area.width - 200) left = work_area.width - 250;
+    if (MiniMode && left > work_area.left + work_area.width - 200) left = work_area.left + work_area.width - 250;
     pos.HomeLeft = left;
     window.SetLeft(left);
     pos.RecomputeHorizontal(MiniMode);
@@ -120,7 +146,7 @@ void TForm1::ReadSettings(ProfileStore& ini, const WorkArea& work_area) {
   int top = read("form", "top", -1);
   if (top >= 0 && IsWithinPositionLimit(top)) {
     const int height = MiniMode ? 32 : kFigurePixels;
-    if (MiniMode && top > work_area.height - height) top = work_area.height - height - 20;
+    if (MiniMode && top > work_area.top + work_area.height - height) top = work_area.top + work_area.height - height - 20;
     pos.HomeTop = top;
     window.SetTop(top);
     pos.RecomputeVertical(MiniMode);
@@ -131,6 +157,32 @@ void TForm1::ReadSettings(ProfileStore& ini, const WorkArea& work_area) {
       PopupMenu1.SetChecked(choice.item, true);
       break;
     }
+  }
+
+  // The options. A missing key, or a value that is no choice of the menu, leaves the menu's
+  // default, as a file from before the options does.
+  const int fullscreen = read("option", "fullscreen", -1);
+  if (fullscreen == 0 || fullscreen == 1) PopupMenu1.SetChecked(Item::ifullscreen, fullscreen == 1);
+  const int volume = read("option", "volume", -1);
+  for (const VolumeItem& choice : kVolumeItems) {
+    if (choice.percent == volume) {
+      PopupMenu1.SetChecked(choice.item, true);
+      break;
+    }
+  }
+}
+
+void TForm1::WriteMissingTracks(const StartupArgs& args) {
+  std::optional<TrackWriteFailure> failure;
+  if (!args.exe_dir_error) {
+    failure = WriteTrackFiles(ExeDir, resources);
+    if (!failure) return;
+    TellUser(TrackNotWrittenText(failure->file, ExeDir, failure->error));
+  }
+  // The writing stopped at a track: those not there now are left out of every load.
+  for (const TrackFile& track : kTrackFiles) {
+    std::error_code error;
+    if (!std::filesystem::exists(ExeDir / std::string(track.file), error)) UnwrittenTracks.emplace(track.file);
   }
 }
 

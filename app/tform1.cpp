@@ -35,8 +35,13 @@ TForm1::TForm1(Ports ports)
 TForm1::~TForm1() = default;
 
 void TForm1::ShowException(const std::exception& error) {
-  trace("error", error.what());
-  shell.ShowError(error.what());
+  if (dynamic_cast<const UnwrittenTrack*>(&error)) return;
+  TellUser(error.what());
+}
+
+void TForm1::TellUser(const std::string& text) {
+  trace("error", text);
+  shell.ShowError(text);
 }
 
 void TForm1::GraphComplete() {

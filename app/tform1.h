@@ -9,8 +9,10 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "app/actions.h"
@@ -60,6 +62,17 @@ struct StartupArgs {
   std::filesystem::path exe_dir;  // the folder of the track files (the executable's, on Windows)
   std::filesystem::path settings_dir;  // the folder of zumbolo.ini; empty: exe_dir
   std::uint32_t random_seed = 0;  // from the clock, or chosen for a repeatable run
+  // Why the platform could not make a folder (empty: it is there).
+  std::error_code exe_dir_error{};
+  std::error_code settings_dir_error{};
+};
+
+// The load of a track that could not be written at start-up. The user was told then, so the
+// error box does not show it again; otherwise it is a failed load like any other.
+class UnwrittenTrack : public MediaError {
+ public:
+  explicit UnwrittenTrack(std::string_view file)
+      : MediaError("「" + std::string(file) + "」は書き込めなかったので鳴らせません。", 0x80070002L) {}
 };
 
 class TForm1 : private MediaEvents {
@@ -98,6 +111,12 @@ class TForm1 : private MediaEvents {
   // app/shutdown.cpp: any request to close the main window; closing is never refused.
   void FormCloseQuery();
   bool Closed() const { return closed_; }
+  // What the platform senses of the desktop. engine/full_screen.cpp: a full-screen window became
+  // the active window on the figures' screen, or it no longer is one (reported on changes; a
+  // report of the state as it was is ignored).
+  void FullScreenChanged(bool active);
+  // engine/screen_place.cpp: screens came, went or changed their work areas.
+  void ScreensChanged();
   // The beat clock is the platform's BeatSink; the player's events arrive through MediaEvents.
   BeatSink& beat_sink() { return MMTimer1; }
   MediaEvents& media_events() { return *this; }
@@ -108,6 +127,7 @@ class TForm1 : private MediaEvents {
   void RecordRun(const StartupArgs& args);
   void FormCreate(const StartupArgs& args);
   void ReadSettings(ProfileStore& ini, const WorkArea& work_area);
+  void WriteMissingTracks(const StartupArgs& args);
   void Form2Create();
   void Form3Create();
 
@@ -116,6 +136,7 @@ class TForm1 : private MediaEvents {
   void RunAction(ActionId action);
   void ClickMenuItem(Item item);
   void astartExecute();
+  void StartBeat();  // the start branch of astart
   void StopBeat();
   void RestartBeat();
   void RandomPick();
@@ -127,12 +148,28 @@ class TForm1 : private MediaEvents {
   void acharExecute();
   void avictoryExecute();
   void Exit1Click();
+  // The options (app/options.cpp).
+  void ifullscreenClick();
+  void SetVolumeChoice(Item item);  // ivolume100 ... ivolume0
+  int VolumePercent() const;        // of the checked volume item
+  void iautostartClick();
+  void ShowStartAtLogin();  // the check of iautostart as the session has it now
   // The resting position moved with the arrow keys (engine/home_moves.cpp).
   void aupExecute() { MoveHome(0, -10); }
   void adownExecute() { MoveHome(0, 10); }
   void aleftExecute() { MoveHome(-10, 0); }
   void arightExecute() { MoveHome(10, 0); }
   void MoveHome(int dx, int dy);
+
+  // ---- Stepping aside for full-screen windows (engine/full_screen.cpp) -------------------
+  void StepAside();
+  void ComeBack(bool by_user);
+
+  // ---- The resting place on the screens (engine/screen_place.cpp) -------------------------
+  bool HomeOnSomeScreen();  // the window at rest shows on some screen's work area
+  // The window at rest shows nowhere: the resting place of a new start on `area`, with the
+  // window and the pop-ups there.
+  void BringHomeOnScreen(const WorkArea& area);
 
   // ---- Shutdown (app/shutdown.cpp) ----------------------------------------------------------
   void SaveSettings();
@@ -163,6 +200,7 @@ class TForm1 : private MediaEvents {
   void RewindLoop();
   void ResumeLoop();
   void LoadStartTrack();
+  bool TrackWritten(std::string_view file) const { return !UnwrittenTracks.contains(std::string(file)); }
   void ReloadStartTrack();  // the busy-guarded load of the stop and restart commands
   void FollowStartTrack();  // loads the other start track when the mode has changed since
   void EndShow();  // code 110 in a show: the clock off, the balloon, the restart in 3 s
@@ -173,6 +211,8 @@ class TForm1 : private MediaEvents {
   // ---- Errors -------------------------------------------------------------------------------
   // An error that leaves a handler is shown in the application's error box; the program goes on.
   void ShowException(const std::exception& error);
+  // A file or folder of the program that cannot be kept, told in the error box.
+  void TellUser(const std::string& text);
   template <typename Handler>
   void Guarded(Handler&& handler) {
     try {
@@ -217,8 +257,23 @@ class TForm1 : private MediaEvents {
   bool SongLoaded = false;  // a show's song has been loaded and not yet started
   bool KeepPickedMode = false;
   bool StoppedByUser = false;
+  // Full-screen windows: the platform's last report; the windows stepped aside for one; the
+  // beat to start again when they come back; a start by the user that holds until the next
+  // change of the report.
+  bool FullScreenActive = false;
+  bool SteppedAside = false;
+  bool ResumeAfterFullScreen = false;
+  bool FullScreenOverridden = false;
   std::filesystem::path ExeDir;   // where the track files are
   std::filesystem::path IniPath;  // zumbolo.ini
+  // zumbolo.ini was there at start-up but could not be read: it is never written, so that the
+  // settings and the tally in it are not lost.
+  bool SettingsUnreadable = false;
+  // The user has been told at start-up that the settings cannot be kept: a failed save at the
+  // close is not told again.
+  bool SettingsProblemTold = false;
+  // Track files that could not be written at start-up (the user has been told): never loaded.
+  std::set<std::string> UnwrittenTracks;
 
  private:
   // MediaEvents

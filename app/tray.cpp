@@ -14,6 +14,7 @@ void TForm1::TrayCallback(int mouse_message) {
       trace("user", "tray-right");
       const ScreenPoint at = shell.CursorPos();
       Foreground();
+      ShowStartAtLogin();
       shell.ShowPopupMenu(at);
       break;
     }

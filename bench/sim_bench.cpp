@@ -88,7 +88,7 @@ void BM_OneSpinBeat(benchmark::State& state) {
   IniFile ini;
   ini.Write("num", "ritu", "2147483647");
   ini.Write("sound", "koka", "2");
-  ini.Save(folder.path() / "zumbolo.ini");
+  SaveIniFile(folder.path() / "zumbolo.ini", ini);
   DiscardBuffer discard;
   std::ostream log(&discard);
   Options options;

@@ -53,6 +53,7 @@ class NullStage : public Stage {
   void MoveMainWindow(int, int) override {}
   void QueueMainWindowMove(int, int) override {}
   void BringToFront() override {}
+  void ShowMainWindow(bool) override {}
   void SetPopupPicture(Popup, const Bitmap&, int, int) override {}
   void MovePopup(Popup, int, int) override {}
   void ShowPopup(Popup popup, bool visible) override {
@@ -77,6 +78,7 @@ class NullGraph : public MediaGraph {
   PlayerState State() override { return state_; }
   void RemoveAll() override { state_ = psStopped; }
   void SetPosition(std::int64_t) override {}
+  void SetVolume(long) override {}
 
  private:
   PlayerState state_ = psUninitialized;
@@ -86,6 +88,7 @@ class HeadlessShell : public Shell {
  public:
   explicit HeadlessShell(EventLoop& loop) : loop_(loop) {}
   WorkArea GetWorkArea() override { return {1280, 770}; }
+  std::vector<WorkArea> ScreenWorkAreas() override { return {GetWorkArea()}; }
   LocalDate Today() override {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
@@ -97,6 +100,8 @@ class HeadlessShell : public Shell {
   void RemoveTrayIcon() override {}
   ScreenPoint CursorPos() override { return {}; }
   void ShowPopupMenu(ScreenPoint) override {}
+  bool StartsAtLogin() override { return false; }
+  std::string SetStartAtLogin(bool) override { return "no session to start with"; }
   void ShowError(std::string_view text) override {
     ++errors;
     std::fprintf(stderr, "zumbolo-bench: error box: %.*s\n", static_cast<int>(text.size()), text.data());
@@ -191,7 +196,7 @@ int Run(long beat_count, long cpu_seconds, Clock::time_point main_entered) {
   {
     IniFile ini;
     ini.Write("num", "ritu", "2147483647");
-    ini.Save(dir / "zumbolo.ini");
+    SaveIniFile(dir / "zumbolo.ini", ini);
   }
 
   EventLoop loop;

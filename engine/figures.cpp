@@ -60,4 +60,16 @@ void WindowPlace::MoveWindowTo(int x, int y) {
   stage_.QueueMainWindowMove(x, y);
 }
 
+void WindowPlace::Show() {
+  trace_("form1", "show");
+  visible_ = true;
+  stage_.ShowMainWindow(true);
+}
+
+void WindowPlace::Hide() {
+  trace_("form1", "hide");
+  visible_ = false;
+  stage_.ShowMainWindow(false);
+}
+
 }  // namespace zumbolo

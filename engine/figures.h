@@ -44,12 +44,16 @@ class WindowPlace {
   void SetLeft(int x);  // moves the window at once, keeping its top
   void SetTop(int y);   // moves the window at once, keeping its left
   void MoveWindowTo(int x, int y);  // queues the move and returns at once
+  bool Visible() const { return visible_; }
+  void Show();
+  void Hide();
 
  private:
   Stage& stage_;
   Trace& trace_;
   int left_ = 0;
   int top_ = 0;
+  bool visible_ = true;  // shown from the end of start-up on, until it steps aside
 };
 
 }  // namespace zumbolo

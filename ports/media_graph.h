@@ -42,6 +42,13 @@ class MediaGraph {
   virtual PlayerState State() = 0;
   virtual void RemoveAll() = 0;  // stops and takes every filter out of the graph; throws MediaError
   virtual void SetPosition(std::int64_t position) = 0;  // the stop position stays; never throws
+  // The volume in hundredths of a decibel, 0 for full volume down to kSilentVolume, which is
+  // silence. It applies at once to the track in the graph, playing or not, and to every track
+  // rendered after; a new graph starts at full volume. Never throws.
+  virtual void SetVolume(long volume) = 0;
 };
+
+constexpr long kFullVolume = 0;
+constexpr long kSilentVolume = -10000;
 
 }  // namespace zumbolo

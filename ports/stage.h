@@ -22,6 +22,8 @@ class Stage {
   // Asks for the same move without waiting for it.
   virtual void QueueMainWindowMove(int left, int top) = 0;
   virtual void BringToFront() = 0;
+  // Shows or hides the main window, without taking the focus; it keeps its place and figures.
+  virtual void ShowMainWindow(bool visible) = 0;
 
   // A pop-up shows `picture` stretched to width x height; its key colour is transparent
   // (black for the celebration ball, red for the balloon).

@@ -70,12 +70,21 @@ void TForm1::WMDance(int code) {
     case dcBeatLost:
       // A beat was not taken in time: the show is broken off and the spinning starts again.
       MMTimer1.SetEnabled(false);
+      // Lost just before the windows stepped aside: they stopped nothing then, so the beat is
+      // stopped now, to start again when they come back.
+      if (SteppedAside) {
+        StopBeat();
+        ResumeAfterFullScreen = true;
+        break;
+      }
       ResetToIdle();
       if (!Checked(Item::N12) && !Checked(Item::ibgm) && Checked(Item::N10) && mgraph.Active()) {
         mgraph.Stop();
         mgraph.EmptyGraph();
-        mgraph.RenderTrack(ExeDir / "kokab.res");
-        RewindCue();
+        if (TrackWritten("kokab.res")) {
+          mgraph.RenderTrack(ExeDir / "kokab.res");
+          RewindCue();
+        }
       }
       SetInterval(TempoNormal);
       MMTimer1.SetEnabled(true);

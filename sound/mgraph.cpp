@@ -11,6 +11,7 @@ void TMGraph::SetActive(bool value) {
   if (value == active_) return;
   if (value) {
     graph_.Create(events_);
+    if (volume_ != kFullVolume) graph_.SetVolume(volume_);  // a new graph starts at full volume
   } else {
     graph_.Release();
   }
@@ -37,6 +38,12 @@ PlayerState TMGraph::State() { return active_ ? graph_.State() : psUninitialized
 void TMGraph::EmptyGraph() {
   trace_("player", "empty");
   if (active_) graph_.RemoveAll();
+}
+
+void TMGraph::SetVolume(long volume) {
+  trace_("player", "volume", volume);
+  volume_ = volume;
+  if (active_) graph_.SetVolume(volume);
 }
 
 void TMGraph::SeekTo(std::int64_t position) {

@@ -30,12 +30,16 @@ class TMGraph {
   PlayerState State();
   void EmptyGraph();
   void SeekTo(std::int64_t position);  // 100 ns units
+  // Hundredths of a decibel (kFullVolume .. kSilentVolume), kept for every track to come.
+  long Volume() const { return volume_; }
+  void SetVolume(long volume);
 
  private:
   MediaGraph& graph_;
   Trace& trace_;
   MediaEvents& events_;
   bool active_ = false;
+  long volume_ = kFullVolume;
 };
 
 }  // namespace zumbolo

@@ -36,6 +36,7 @@ void TForm1::ReplayCue() {
 void TForm1::LoadTrack(std::string_view file) {
   if (mgraph.Stop()) mgraph.EmptyGraph();
   BusyWhileLoading busy(MediaBusy);
+  if (!TrackWritten(file)) throw UnwrittenTrack(file);
   mgraph.RenderTrack(ExeDir / std::string(file));
   mgraph.SeekTo(0);
 }
@@ -55,11 +56,13 @@ void TForm1::ResumeLoop() {
 
 void TForm1::LoadStartTrack() {
   start_track_loops_ = BackgroundMusic();
+  // A start track that could not be written is left out quietly: the figures spin without it.
+  const char* const track = start_track_loops_ ? "spring.res" : "kokab.res";
+  if (!TrackWritten(track)) return;
+  mgraph.RenderTrack(ExeDir / track);
   if (start_track_loops_) {
-    mgraph.RenderTrack(ExeDir / "spring.res");
     RewindLoop();
   } else {
-    mgraph.RenderTrack(ExeDir / "kokab.res");
     RewindCue();
   }
 }

@@ -4,7 +4,9 @@
 
 #include <array>
 #include <filesystem>
+#include <optional>
 #include <string_view>
+#include <system_error>
 
 #include "ports/resources.h"
 
@@ -26,9 +28,15 @@ constexpr std::array<TrackFile, 7> kTrackFiles = {{
     {"SPRING", "spring.res"},
 }};
 
+struct TrackWriteFailure {
+  std::string_view file;  // the track it stopped at
+  std::error_code error;  // why
+};
+
 // Writes each missing track file into `folder`; a file that exists is left as it is, whatever it
-// holds. A track that cannot be written ends the writing there (a partly written file is removed
-// again, so that a later start writes it whole). Returns false when it stopped early.
-bool WriteTrackFiles(const std::filesystem::path& folder, const Resources& resources);
+// holds. A track is written under another name and renamed when whole, so that no part of one is
+// ever taken for the track (after a full disk, or a kill). A track that cannot be written ends
+// the writing there: its failure is returned, nothing when every track is there.
+std::optional<TrackWriteFailure> WriteTrackFiles(const std::filesystem::path& folder, const Resources& resources);
 
 }  // namespace zumbolo

@@ -570,8 +570,11 @@ TEST(TrayAndClick, TrayLeftClickAndAClickOnTheFiguresActAsStartStop) {
 TEST(TrayAndClick, TrayRightClickBringsTheWindowForwardAndOpensTheMenu) {
   LiveRun run({"--seed", "1", "--until", "600000"});
   run.RunTo(1000);
-  EXPECT_EQ(run.Do("tray-right"), (Lines{"foreground"}));
+  // The check of the start at login shows what the session does now.
+  EXPECT_EQ(run.Do("tray-right"), (Lines{"foreground", "check iautostart 0"}));
   EXPECT_EQ(run.sim().shell().menus_shown, 1);
+  run.sim().shell().starts_at_login = true;
+  EXPECT_EQ(run.Do("tray-right"), (Lines{"foreground", "check iautostart 1"}));
   // The beat goes on.
   EXPECT_TRUE(run.form().MMTimer1.Enabled());
 }

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -21,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/file_rights.h"
 #include "tests/support/live_run.h"
 #include "tests/support/model_random.h"
 #include "tests/support/sim_run.h"
@@ -32,10 +34,14 @@ namespace {
 using testing::At;
 using testing::Contains;
 using testing::During;
+using testing::ErrorLines;
 using testing::FirstAfter;
 using testing::FirstSeed;
+using testing::InJapanese;
 using testing::Join;
 using testing::LiveRun;
+using testing::TimeOf;
+using testing::WhatOf;
 using testing::RandomPick;
 using testing::ReadText;
 using testing::RunSim;
@@ -81,6 +87,9 @@ std::vector<std::string> ArgsWith(const ScratchDir& dir, const char* settings, s
   all.insert(all.end(), args.begin(), args.end());
   return all;
 }
+
+// A first run in `dir`, which writes the track files.
+void StartOnce(const ScratchDir& dir) { RunSim({"--dir", dir.str(), "--seed", "1", "--until", "100"}); }
 
 bool AllWhite(const Bitmap& picture) {
   for (std::uint32_t pixel : picture.pixels()) {
@@ -304,8 +313,8 @@ TEST(StartupSettings, AStoredPositionReplacesTheHomeAndItsOffsets) {
   const Case cases[] = {
       {"[form]\r\nleft=100\r\ntop=200\r\n", {"left 100", "top 200"}, 100, 200},
       {"[form]\r\nleft=0\r\ntop=0\r\n", {"left 0", "top 0"}, 0, 0},
-      // Outside mini mode a place off the work area is used as it is.
-      {"[form]\r\nleft=5000\r\ntop=2000\r\n", {"left 5000", "top 2000"}, 5000, 2000},
+      // Outside mini mode a place partly off the work area is used as it is.
+      {"[form]\r\nleft=1200\r\ntop=740\r\n", {"left 1200", "top 740"}, 1200, 740},
       // Negative coordinates keep the home from the work area.
       {"[form]\r\nleft=-5\r\ntop=-1\r\n", {}, 1030, 652},
       {"[form]\r\nleft=-1\r\ntop=300\r\n", {"top 300"}, 1030, 300},
@@ -558,7 +567,8 @@ TEST(Shutdown, TheFirstRunWritesTheSectionsInOrderWithCrLfLineEnds) {
                        "[date]",    "12/8/26=0",  //
                        "[sound]",   "koka=0",  //
                        "[mode]",    "mode=3",    "random=0",  //
-                       "[color]",   "redchar=1",
+                       "[color]",   "redchar=1",  //
+                       "[option]",  "fullscreen=1", "volume=100",
                    }));
 }
 
@@ -624,17 +634,6 @@ bool SetImmutable(const std::filesystem::path& path, bool on) {
   return done;
 }
 
-TEST(Shutdown, ASettingsFileThatIsAFolderLosesNothingAndReportsNothing) {
-  ScratchDir dir;
-  std::filesystem::create_directory(dir.path() / "zumbolo.ini");
-  WriteText(dir.path() / "zumbolo.ini" / "inside.txt", "still here");
-  const Lines log = RunSim({"--dir", dir.str(), "--seed", "1", "--until", "3000", "--at", "1000:N511"});
-  EXPECT_FALSE(AnyStartsWith(WithoutTimes(log), "error"));
-  EXPECT_EQ(log.back(), "3000 message 今回の当たりは0回\\n今日の当たりは0回でした");
-  EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "zumbolo.ini"));
-  EXPECT_EQ(ReadText(dir.path() / "zumbolo.ini" / "inside.txt"), "still here");
-}
-
 TEST(Shutdown, AReadOnlySettingsFileLosesNothingAndReportsNothing) {
   ScratchDir dir;
   // A first run writes the track files, so that the second one has nothing to write but the settings.
@@ -670,6 +669,112 @@ TEST(Shutdown, AReadOnlySettingsFileLosesNothingAndReportsNothing) {
   EXPECT_FALSE(AnyStartsWith(WithoutTimes(log), "error"));
   EXPECT_EQ(log.back(), "3000 message 今回の当たりは0回\\n今日の当たりは4回でした");
   EXPECT_EQ(ReadText(ini), before);
+}
+
+// ---------------------------------------------------------------------------------------------
+// A settings file that cannot be read, or saved
+
+TEST(UnreadableSettings, TheUserIsToldOnceAtStartAndTheFileIsNeverWritten) {
+  const std::string mine = "[num]\r\nritu=5\r\n[date]\r\n12/8/26=40\r\n";
+  const std::vector<std::string> run = {"--seed", "1", "--clock", "2026-12-08T10:00:00", "--until", "3000",
+                                        "--at", "1000:N511", "--at", "1100:aup"};
+  // What the user must learn at start-up: which file, told in the program's language.
+  const auto expect_told_once = [](const Lines& log, const std::filesystem::path& ini) {
+    const Lines errors = ErrorLines(log);
+    ASSERT_EQ(errors.size(), 1u) << ::testing::PrintToString(errors);
+    EXPECT_EQ(TimeOf(errors[0]), 0);
+    EXPECT_NE(errors[0].find(ini.string()), std::string::npos) << errors[0];
+    EXPECT_TRUE(InJapanese(WhatOf(errors[0]).substr(6), {ini.string()})) << errors[0];
+    // The program runs on as without a settings file (the clock at its first 451 ms), and closes
+    // as ever.
+    EXPECT_TRUE(Contains(log, "451 beat 1 0"));
+    EXPECT_EQ(log.back(), "3000 message 今回の当たりは0回\\n今日の当たりは0回でした");
+  };
+
+  {  // No permission to read it.
+    ScratchDir dir;
+    const std::filesystem::path ini = dir.path() / "zumbolo.ini";
+    WriteText(ini, mine);
+    Lines log;
+    {
+      testing::ModeFor no_rights(ini, std::filesystem::perms::none);
+      testing::OwnRightsOnly as_its_owner;
+      log = RunSim(ArgsWith(dir, nullptr, run));
+    }
+    SCOPED_TRACE("no permission");
+    expect_told_once(log, ini);
+    EXPECT_EQ(ReadText(ini), mine);
+  }
+  {  // A FIFO, which start-up must not wait on, nor replace.
+    ScratchDir dir;
+    const std::filesystem::path ini = dir.path() / "zumbolo.ini";
+    ASSERT_EQ(mkfifo(ini.c_str(), 0600), 0);
+    testing::FifoWatchdog watchdog(ini, std::chrono::seconds(2));
+    const Lines log = RunSim(ArgsWith(dir, nullptr, run));
+    watchdog.Dismiss();
+    SCOPED_TRACE("FIFO");
+    EXPECT_FALSE(watchdog.Bit()) << "start-up waited for a writer";
+    expect_told_once(log, ini);
+    EXPECT_TRUE(std::filesystem::is_fifo(ini));
+  }
+  {  // A folder.
+    ScratchDir dir;
+    const std::filesystem::path ini = dir.path() / "zumbolo.ini";
+    std::filesystem::create_directory(ini);
+    WriteText(ini / "inside.txt", "still here");
+    const Lines log = RunSim(ArgsWith(dir, nullptr, run));
+    SCOPED_TRACE("folder");
+    expect_told_once(log, ini);
+    EXPECT_TRUE(std::filesystem::is_directory(ini));
+    EXPECT_EQ(ReadText(ini / "inside.txt"), "still here");
+  }
+}
+
+TEST(Shutdown, ASaveThatFailsIsToldWithTheFileBeforeTheTally) {
+  ScratchDir dir;
+  StartOnce(dir);  // the track files, so that only the settings remain to be written
+  const std::filesystem::path ini = dir.path() / "zumbolo.ini";
+  const std::string before = "[num]\r\nritu=50\r\n";
+  WriteText(ini, before);
+  Lines log;
+  {
+    // The file may be written, but its folder takes no new file.
+    using std::filesystem::perms;
+    testing::ModeFor closed_folder(dir.path(), perms::owner_read | perms::owner_exec);
+    testing::OwnRightsOnly as_its_owner;
+    log = RunSim(ArgsWith(dir, nullptr, {"--seed", "1", "--until", "3000", "--at", "1000:N511"}));
+  }
+  const Lines errors = ErrorLines(log);
+  ASSERT_EQ(errors.size(), 1u) << ::testing::PrintToString(errors);
+  EXPECT_EQ(TimeOf(errors[0]), 3000);
+  EXPECT_NE(errors[0].find(ini.string()), std::string::npos) << errors[0];
+  EXPECT_TRUE(InJapanese(WhatOf(errors[0]).substr(6), {ini.string()})) << errors[0];
+  EXPECT_EQ(log.back(), "3000 message 今回の当たりは0回\\n今日の当たりは0回でした");
+  EXPECT_EQ(ReadText(ini), before);
+}
+
+TEST(StartupFolders, AFolderThatCannotBeMadeIsToldAndTheFiguresSpinOn) {
+  ScratchDir dir;
+  WriteText(dir.path() / "plain file", "in the way");
+  const std::filesystem::path folder = dir.path() / "plain file" / "zumbolo";
+  Lines log;
+  try {
+    log = RunSim({"--dir", folder.string(), "--seed", "1", "--until", "5000"});
+  } catch (const std::exception& error) {
+    FAIL() << "the run ended with: " << error.what();
+  }
+  const Lines errors = ErrorLines(log);
+  ASSERT_FALSE(errors.empty());
+  EXPECT_EQ(TimeOf(errors[0]), 0);
+  EXPECT_NE(errors[0].find(folder.string()), std::string::npos) << errors[0];
+  for (const std::string& error : errors) {
+    EXPECT_TRUE(InJapanese(WhatOf(error).substr(6), {folder.string(), (folder / "zumbolo.ini").string()})) << error;
+  }
+  // Told once at start-up, and once more at the close when the settings cannot be saved there.
+  EXPECT_LE(errors.size(), 2u) << ::testing::PrintToString(errors);
+  EXPECT_TRUE(Contains(log, "451 beat 1 0"));
+  EXPECT_TRUE(Contains(log, "3608 beat 8 1"));
+  EXPECT_EQ(log.back(), "5000 message 今回の当たりは0回\\n今日の当たりは0回でした");
 }
 
 }  // namespace

@@ -3,6 +3,11 @@
 
 #include "sound/track_files.h"
 
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -20,11 +25,14 @@
 #include <vector>
 
 #include "platform/common/embedded_resources.h"
+#include "tests/support/file_rights.h"
 #include "tests/support/sim_run.h"
 
 namespace zumbolo {
 namespace {
 
+using testing::ErrorLines;
+using testing::InJapanese;
 using testing::RunSim;
 using testing::ScratchDir;
 using Bytes = std::vector<std::uint8_t>;
@@ -158,6 +166,78 @@ TEST(TrackFilesAtStartup, AnExistingFileWithOtherContentIsLeftAlone) {
   }
 }
 
+// A track that cannot be written is told once, in the program's language, with the file and its
+// folder; the figures spin on, and what could not be written is never played.
+void ExpectToldOnceAndSpinning(const std::vector<std::string>& log, const fs::path& dir, const std::string& file,
+                               const std::set<std::string>& files_left) {
+  std::vector<std::string> errors;
+  for (const std::string& error : ErrorLines(log)) {
+    if (testing::TimeOf(error) < 6000) errors.push_back(error);  // the close may add its own
+  }
+  ASSERT_EQ(errors.size(), 1u) << ::testing::PrintToString(errors);
+  const std::string& error = errors[0];
+  EXPECT_EQ(testing::TimeOf(error), 0);
+  EXPECT_NE(error.find(file), std::string::npos) << error;
+  EXPECT_NE(error.find(dir.string()), std::string::npos) << error;
+  EXPECT_TRUE(InJapanese(testing::WhatOf(error).substr(6), {dir.string(), file})) << error;
+  EXPECT_TRUE(testing::Contains(log, "3157 beat 7 0") || testing::Contains(log, "2835 beat 7 0"))
+      << "the figures did not spin";
+  EXPECT_FALSE(testing::Contains(testing::WithoutTimes(log), "player render " + file));
+  // Nothing half-written is left to be taken for the track at the next start.
+  EXPECT_FALSE(files_left.contains(file));
+  for (const std::string& name : files_left) EXPECT_FALSE(name.ends_with(".tmp")) << name;
+}
+
+TEST(TrackFilesAtStartup, AFolderWithoutWritePermissionIsToldOnceAndTheFiguresSpinSilently) {
+  ScratchDir dir;
+  std::vector<std::string> log;
+  {
+    testing::ModeFor closed_folder(dir.path(), fs::perms::owner_read | fs::perms::owner_exec);
+    testing::OwnRightsOnly as_its_owner;
+    log = RunSim({"--dir", dir.str(), "--seed", "1", "--until", "6000"});
+  }
+  ExpectToldOnceAndSpinning(log, dir.path(), "kokab.res", FilesIn(dir.path()));
+  EXPECT_TRUE(FilesIn(dir.path()).empty());
+}
+
+TEST(TrackFilesAtStartup, AFullDiskIsToldOnceAndTheFiguresSpinSilently) {
+  // A file system of 1 MiB of its own, in a mount namespace of a child process: the spin sound
+  // (36 736 bytes) fits, the music of the shows (1 966 907 bytes) does not.
+  ScratchDir dir;
+  ScratchDir out;
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        mount("tmpfs", dir.str().c_str(), "tmpfs", 0, "size=1m") != 0) {
+      _exit(77);
+    }
+    std::string text;
+    for (const std::string& line : RunSim({"--dir", dir.str(), "--seed", "1", "--until", "6000"})) text += line + "\n";
+    testing::WriteText(out.path() / "log", text);
+    std::string files;
+    for (const std::string& name : FilesIn(dir.path())) files += name + "\n";
+    testing::WriteText(out.path() / "files", files);
+    testing::WriteText(out.path() / "kokab.res", testing::ReadText(dir.path() / "kokab.res"));
+    _exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "no file system of its own can be mounted here";
+  ASSERT_EQ(WEXITSTATUS(status), 0);
+
+  const std::vector<std::string> log = testing::SplitLines(testing::ReadText(out.path() / "log"));
+  std::set<std::string> files;
+  for (const std::string& name : testing::SplitLines(testing::ReadText(out.path() / "files"))) {
+    if (!name.empty()) files.insert(name);
+  }
+  ExpectToldOnceAndSpinning(log, dir.path(), "bgm.res", files);
+  // The spin sound was written whole, and is played.
+  EXPECT_TRUE(ReadBytes(out.path() / "kokab.res") == Embedded("KOKAB"));
+  EXPECT_TRUE(testing::Contains(testing::WithoutTimes(log), "player render kokab.res"));
+}
+
 // ---------------------------------------------------------------------------------------------
 // WriteTrackFiles with resources of the test's own
 
@@ -193,10 +273,10 @@ FakeResources AllTracks() {
   return resources;
 }
 
-TEST(WriteTrackFiles, WritesEveryMissingTrackInItsOrderAndReturnsTrue) {
+TEST(WriteTrackFiles, WritesEveryMissingTrackInItsOrderAndReturnsNoFailure) {
   ScratchDir dir;
   const FakeResources resources = AllTracks();
-  EXPECT_TRUE(WriteTrackFiles(dir.path(), resources));
+  EXPECT_FALSE(WriteTrackFiles(dir.path(), resources).has_value());
   EXPECT_EQ(resources.asked, kWriteOrder);
   for (const Track& track : kTracks) {
     SCOPED_TRACE(track.file);
@@ -211,12 +291,16 @@ TEST(WriteTrackFiles, AMissingResourceEndsTheWritingAtThatTrack) {
     FakeResources resources = AllTracks();
     resources.tracks.erase(kWriteOrder[missing]);
 
-    EXPECT_FALSE(WriteTrackFiles(dir.path(), resources));
+    const auto failure = WriteTrackFiles(dir.path(), resources);
+    ASSERT_TRUE(failure.has_value());
     for (std::size_t i = 0; i < kWriteOrder.size(); ++i) {
       std::string file = kWriteOrder[i];
       for (char& c : file) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
       file += ".res";
       SCOPED_TRACE(file);
+      if (i == missing) {
+        EXPECT_EQ(failure->file, file);
+      }
       if (i < missing) {
         EXPECT_TRUE(ReadBytes(dir.path() / file) == FakeTrack(kWriteOrder[i]));
       } else {
@@ -236,7 +320,7 @@ TEST(WriteTrackFiles, AnExistingFileIsNeitherLookedUpNorTouched) {
   WriteBytes(dir.path() / "spring.res", {});
   const FakeResources resources = AllTracks();
 
-  EXPECT_TRUE(WriteTrackFiles(dir.path(), resources));
+  EXPECT_FALSE(WriteTrackFiles(dir.path(), resources).has_value());
   EXPECT_EQ(resources.asked, (std::vector<std::string>{"KOKAB", "EYE", "TELL", "FUN", "RAD"}));
   EXPECT_TRUE(ReadBytes(dir.path() / "bgm.res") == mine);
   EXPECT_TRUE(ReadBytes(dir.path() / "spring.res").empty());
@@ -247,7 +331,10 @@ TEST(WriteTrackFiles, AFolderThatCannotBeWrittenEndsTheWritingAtTheFirstTrack) {
   ScratchDir dir;
   const fs::path nowhere = dir.path() / "no such folder";
   const FakeResources resources = AllTracks();
-  EXPECT_FALSE(WriteTrackFiles(nowhere, resources));
+  const auto failure = WriteTrackFiles(nowhere, resources);
+  ASSERT_TRUE(failure.has_value());
+  EXPECT_EQ(failure->file, "kokab.res");
+  EXPECT_EQ(failure->error, std::errc::no_such_file_or_directory);
   EXPECT_FALSE(fs::exists(nowhere));
   EXPECT_LE(resources.asked.size(), 1u);
 }
@@ -256,7 +343,7 @@ TEST(WriteTrackFiles, WithEveryFilePresentNothingIsLookedUp) {
   ScratchDir dir;
   for (const Track& track : kTracks) WriteBytes(dir.path() / track.file, {'x'});
   const FakeResources resources = AllTracks();
-  EXPECT_TRUE(WriteTrackFiles(dir.path(), resources));
+  EXPECT_FALSE(WriteTrackFiles(dir.path(), resources).has_value());
   EXPECT_TRUE(resources.asked.empty());
   for (const Track& track : kTracks) EXPECT_TRUE(ReadBytes(dir.path() / track.file) == Bytes{'x'}) << track.file;
 }

@@ -162,6 +162,13 @@ void FigureWindow::ShowFirstTime() {
   if (server_) NoteFirstPaint();
 }
 
+void FigureWindow::SetShown(bool shown) {
+  if (!shown) return hide();
+  if (isVisible()) return;
+  SkipTaskbarAndPager(*this);  // before mapping: the window manager dropped it at the withdrawal
+  show();
+}
+
 void FigureWindow::ScheduleApply() {
   if (apply_scheduled_) return;
   apply_scheduled_ = true;

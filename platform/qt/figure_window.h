@@ -38,6 +38,8 @@ class FigureWindow final : public QWidget {
   void ShowFigure(int index, const Bitmap& picture);
   // Shows the window for the first time, its shape already in place, without taking the focus.
   void ShowFirstTime();
+  // Hides it, or shows it again as it was, without taking the focus.
+  void SetShown(bool shown);
 
  protected:
   void paintEvent(QPaintEvent* event) override;

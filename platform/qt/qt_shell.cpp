@@ -9,8 +9,10 @@
 #include <QScreen>
 
 #include "app/tform1.h"
+#include "platform/qt/login_start.h"
 #include "platform/qt/message_boxes.h"
 #include "platform/qt/qt_menu.h"
+#include "platform/qt/x11_work_area.h"
 
 namespace zumbolo {
 
@@ -19,6 +21,17 @@ namespace {
 QString Text(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
+
+// The screen's available geometry, without the panels of the desktop's work area: with more
+// than one screen Qt leaves them in.
+WorkArea AreaOf(const QScreen& screen) {
+  QRect area = screen.availableGeometry();
+  if (const std::optional<QRect> desktop = X11WorkArea(); desktop && desktop->intersects(area)) area &= *desktop;
+  return {area.width(), area.height(), area.x(), area.y()};
+}
+
+// This very executable, as the kernel names it.
+std::filesystem::path Executable() { return QCoreApplication::applicationFilePath().toStdString(); }
 
 }  // namespace
 
@@ -52,8 +65,13 @@ void QtShell::TrayActivated(QSystemTrayIcon::ActivationReason reason) {
 WorkArea QtShell::GetWorkArea() {
   const QScreen* screen = QGuiApplication::primaryScreen();
   if (!screen) return {};
-  const QRect area = screen->availableGeometry();
-  return {area.width(), area.height()};
+  return AreaOf(*screen);
+}
+
+std::vector<WorkArea> QtShell::ScreenWorkAreas() {
+  std::vector<WorkArea> areas;
+  for (const QScreen* screen : QGuiApplication::screens()) areas.push_back(AreaOf(*screen));
+  return areas;
 }
 
 LocalDate QtShell::Today() {
@@ -96,6 +114,10 @@ void QtShell::ShowPopupMenu(ScreenPoint at) {
       RunPopupMenu(form_->PopupMenu1, form_->ActionList1, QPoint(at.x, at.y));
   if (chosen) form_->MenuItemClick(*chosen);
 }
+
+bool QtShell::StartsAtLogin() { return AutostartEntryEnabled(AutostartEntryPath()); }
+
+std::string QtShell::SetStartAtLogin(bool on) { return SetAutostartEntry(AutostartEntryPath(), Executable(), on); }
 
 void QtShell::ShowError(std::string_view text) {
   ShowErrorBox(&main_, QStringLiteral("Zumbolo!"), Text(text));

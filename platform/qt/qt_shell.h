@@ -1,7 +1,7 @@
 #pragma once
-// The desktop around the program, on Qt: the work area of the primary screen, the date and the
-// locale's short date pattern, the tray icon, the popup menu, the message boxes and the end of
-// the event loop.
+// The desktop around the program, on Qt: the work areas of the screens, the date and the
+// locale's short date pattern, the tray icon, the popup menu, the start at login, the message
+// boxes and the end of the event loop.
 
 #include <QSystemTrayIcon>
 #include <QWidget>
@@ -25,6 +25,7 @@ class QtShell final : public Shell {
   static bool TrayAvailable() { return QSystemTrayIcon::isSystemTrayAvailable(); }
 
   WorkArea GetWorkArea() override;
+  std::vector<WorkArea> ScreenWorkAreas() override;
   LocalDate Today() override;
   std::string ShortDatePattern() override;
 
@@ -32,6 +33,8 @@ class QtShell final : public Shell {
   void RemoveTrayIcon() override;
   ScreenPoint CursorPos() override;
   void ShowPopupMenu(ScreenPoint at) override;
+  bool StartsAtLogin() override;
+  std::string SetStartAtLogin(bool on) override;
 
   void ShowError(std::string_view text) override;
   void ShowMessage(std::string_view caption, std::string_view text, int left, int top) override;

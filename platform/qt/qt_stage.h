@@ -19,6 +19,7 @@ class QtStage final : public Stage {
   // An X11 move is asynchronous in any case: both ask the server for the same move at once.
   void QueueMainWindowMove(int left, int top) override { MoveMainWindow(left, top); }
   void BringToFront() override;
+  void ShowMainWindow(bool visible) override { main_.SetShown(visible); }
 
   void SetPopupPicture(Popup popup, const Bitmap& picture, int width, int height) override;
   void MovePopup(Popup popup, int left, int top) override;

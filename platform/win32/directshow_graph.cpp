@@ -11,7 +11,6 @@ namespace zumbolo::win32 {
 
 namespace {
 
-constexpr long kFullVolume = 0;  // in hundredths of a decibel: the linear volume 10000
 constexpr long kCentre = 0;
 
 // The event's parameters are given back however its handler ends.
@@ -47,6 +46,7 @@ DirectShowGraph::~DirectShowGraph() { Release(); }
 
 void DirectShowGraph::Create(MediaEvents& events) {
   events_ = &events;
+  volume_ = kFullVolume;
   ComPtr<IFilterGraph2> graph;
   // Without the system's filter graph the player stays silent: every operation does nothing.
   if (FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterGraph2,
@@ -81,7 +81,7 @@ void DirectShowGraph::RenderFile(const std::filesystem::path& file) {
   if (!graph_) return;
   Check(graph_->RenderFile(file.wstring().c_str(), nullptr));
   if (audio_) {
-    Check(audio_->put_Volume(kFullVolume));
+    Check(audio_->put_Volume(volume_));
     Check(audio_->put_Balance(kCentre));
   }
   if (seeking_) Check(seeking_->SetRate(1.0));
@@ -122,6 +122,13 @@ void DirectShowGraph::DisconnectAndRemove(IBaseFilter* filter) {
   ComPtr<IPin> pin;
   while (pins->Next(1, pin.put(), nullptr) == S_OK) Check(pin->Disconnect());
   Check(graph_->RemoveFilter(filter));
+}
+
+void DirectShowGraph::SetVolume(long volume) {
+  volume_ = volume;
+  // At once for the track in the graph; without one (no audio renderer yet) the call fails, and
+  // the next render sets it.
+  if (audio_) audio_->put_Volume(volume_);
 }
 
 void DirectShowGraph::SetPosition(std::int64_t position) {

@@ -28,6 +28,7 @@ class DirectShowGraph final : public Window, public MediaGraph {
   PlayerState State() override;
   void RemoveAll() override;
   void SetPosition(std::int64_t position) override;
+  void SetVolume(long volume) override;
 
  protected:
   LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) override;
@@ -42,6 +43,7 @@ class DirectShowGraph final : public Window, public MediaGraph {
   ComPtr<IMediaSeeking> seeking_;
   ComPtr<IMediaEventEx> event_;
   ComPtr<IBasicAudio> audio_;
+  long volume_ = kFullVolume;  // hundredths of a decibel, as IBasicAudio takes it
 };
 
 }  // namespace zumbolo::win32

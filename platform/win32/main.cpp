@@ -19,6 +19,8 @@
 #include "platform/win32/application_window.h"
 #include "platform/win32/com_apartment.h"
 #include "platform/win32/directshow_graph.h"
+#include "platform/win32/full_screen_watcher.h"
+#include "platform/win32/login_start.h"
 #include "platform/win32/message_boxes.h"
 #include "platform/win32/module_resources.h"
 #include "platform/win32/multimedia_beat_timer.h"
@@ -41,18 +43,7 @@ std::vector<std::string> ProgramArguments() {
   return args;
 }
 
-std::filesystem::path ExecutableFolder() {
-  std::wstring name(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = GetModuleFileNameW(nullptr, name.data(), static_cast<DWORD>(name.size()));
-    if (length < name.size()) {
-      name.resize(length);
-      break;
-    }
-    name.assign(name.size() * 2, L'\0');
-  }
-  return std::filesystem::path(name).parent_path();
-}
+std::filesystem::path ExecutableFolder() { return ThisExecutable().parent_path(); }
 
 std::uint32_t SeedFromClock() {
   const auto ticks = static_cast<std::uint64_t>(
@@ -113,6 +104,9 @@ int Run(Clock::time_point started) {
       .taskbar_created = [&form] {
         if (!form.Closed()) form.TaskbarCreated();
       },
+      .screens_changed = [&form] {
+        if (!form.Closed()) form.ScreensChanged();
+      },
   });
 
   // zumbolo.ini and the track files lie beside the executable.
@@ -121,6 +115,9 @@ int Run(Clock::time_point started) {
               .settings_dir = {},
               .random_seed = SeedFromClock()});
   if (!form.Closed()) window.ShowFirstTime();
+  const FullScreenWatcher full_screen(application.hwnd(), window.hwnd(), [&form](bool active) {
+    if (!form.Closed()) form.FullScreenChanged(active);
+  });
   const int exit_code = RunMessageLoop();
   application.ShowPendingErrors();
   return exit_code;

@@ -29,6 +29,8 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_QUERYENDSESSION: return OnQueryEndSession();
     case WM_ENDSESSION: return OnEndSession();
     case WM_DESTROY: return OnDestroy();
+    case WM_DISPLAYCHANGE:
+    case WM_SETTINGCHANGE: return OnScreensChanged(message, wparam, lparam);
     default: return PictureWindow::HandleMessage(message, wparam, lparam);
   }
 }
@@ -77,6 +79,14 @@ LRESULT MainWindow::OnDestroy() {
 LRESULT MainWindow::OnTaskbarCreated() {
   if (handlers_.taskbar_created) handlers_.taskbar_created();
   return 0;
+}
+
+LRESULT MainWindow::OnScreensChanged(UINT message, WPARAM wparam, LPARAM lparam) {
+  // A monitor added, removed or changed, or a work area changed (the taskbar moved or resized).
+  if ((message == WM_DISPLAYCHANGE || wparam == SPI_SETWORKAREA) && handlers_.screens_changed) {
+    handlers_.screens_changed();
+  }
+  return Default(message, wparam, lparam);
 }
 
 }  // namespace zumbolo::win32

@@ -16,6 +16,7 @@ class MainWindow final : public PictureWindow {
     std::function<void()> click;
     std::function<void()> close_query;      // the close handling; must tolerate a second call
     std::function<void()> taskbar_created;  // the taskbar (and its tray) was re-created
+    std::function<void()> screens_changed;  // the monitors or their work areas changed
   };
 
   explicit MainWindow(HWND owner);
@@ -34,6 +35,7 @@ class MainWindow final : public PictureWindow {
   LRESULT OnEndSession();
   LRESULT OnDestroy();
   LRESULT OnTaskbarCreated();
+  LRESULT OnScreensChanged(UINT message, WPARAM wparam, LPARAM lparam);
 
   Handlers handlers_;
   UINT taskbar_created_;

@@ -4,6 +4,7 @@
 #undef far
 #undef near
 #include "app/tform1.h"
+#include "platform/win32/login_start.h"
 #include "platform/win32/message_boxes.h"
 #include "platform/win32/popup_menu.h"
 #include "platform/win32/text.h"
@@ -22,7 +23,25 @@ void Win32Shell::TrayMouse(int mouse_message) {
 WorkArea Win32Shell::GetWorkArea() {
   RECT area{};
   if (!SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0)) return {};
-  return {area.right - area.left, area.bottom - area.top};
+  return {area.right - area.left, area.bottom - area.top, area.left, area.top};
+}
+
+std::vector<WorkArea> Win32Shell::ScreenWorkAreas() {
+  std::vector<WorkArea> areas;
+  EnumDisplayMonitors(
+      nullptr, nullptr,
+      [](HMONITOR monitor, HDC, LPRECT, LPARAM data) -> BOOL {
+        MONITORINFO info{};
+        info.cbSize = sizeof info;
+        if (GetMonitorInfoW(monitor, &info)) {
+          const RECT& area = info.rcWork;
+          reinterpret_cast<std::vector<WorkArea>*>(data)->push_back(
+              {area.right - area.left, area.bottom - area.top, area.left, area.top});
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&areas));
+  return areas;
 }
 
 LocalDate Win32Shell::Today() {
@@ -53,6 +72,10 @@ void Win32Shell::ShowPopupMenu(ScreenPoint at) {
   PostMessageW(main_, WM_NULL, 0, 0);
   if (chosen) form_->MenuItemClick(*chosen);
 }
+
+bool Win32Shell::StartsAtLogin() { return RunValueSet(); }
+
+std::string Win32Shell::SetStartAtLogin(bool on) { return SetRunValue(ThisExecutable(), on); }
 
 void Win32Shell::ShowError(std::string_view text) { application_.ReportError(std::string(text)); }
 

@@ -1,7 +1,7 @@
 #pragma once
-// The desktop around the program on Win32: the work area, the local date and the user's short
-// date pattern, the tray icon, the popup menu at the cursor, the message boxes and the end of
-// the message loop.
+// The desktop around the program on Win32: the work areas of the monitors, the local date and
+// the user's short date pattern, the tray icon, the popup menu at the cursor, the start at login,
+// the message boxes and the end of the message loop.
 
 #include <windows.h>
 
@@ -24,6 +24,7 @@ class Win32Shell final : public Shell {
   void Attach(TForm1& form) { form_ = &form; }
 
   WorkArea GetWorkArea() override;
+  std::vector<WorkArea> ScreenWorkAreas() override;
   LocalDate Today() override;
   std::string ShortDatePattern() override;
 
@@ -31,6 +32,8 @@ class Win32Shell final : public Shell {
   void RemoveTrayIcon() override { tray_.Remove(); }
   ScreenPoint CursorPos() override;
   void ShowPopupMenu(ScreenPoint at) override;
+  bool StartsAtLogin() override;
+  std::string SetStartAtLogin(bool on) override;
 
   void ShowError(std::string_view text) override;
   void ShowMessage(std::string_view caption, std::string_view text, int left, int top) override;

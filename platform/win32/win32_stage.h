@@ -20,6 +20,7 @@ class Win32Stage final : public Stage {
   void MoveMainWindow(int left, int top) override { main_.MoveTo(left, top); }
   void QueueMainWindowMove(int left, int top) override { main_.QueueMove(left, top); }
   void BringToFront() override;
+  void ShowMainWindow(bool visible) override { main_.SetShown(visible); }
 
   void SetPopupPicture(Popup popup, const Bitmap& picture, int width, int height) override;
   void MovePopup(Popup popup, int left, int top) override { PopupFor(popup).MoveTo(left, top); }

@@ -5,6 +5,7 @@ commands the project calls from each. A check declares the commands it needs (a 
 the top of its file); `missing()` names the ones that are not installed, with their package.
 
     python3 tests/e2e/debian_commands.py      # every check's commands: listed and installed?
+    python3 tests/e2e/debian_commands.py lintian xvfb-run     # these commands (for a script)
 
 Run that way (as .ci/run does right after the set-up), it fails, naming the command and the
 package, when a check needs a command that no listed package provides or that is not installed,
@@ -22,7 +23,8 @@ MANIFEST = os.path.join(SOURCE_DIR, "tools", "debian-packages.txt")
 # The files whose TOOLS lists name the commands of the checks and benchmarks that CI runs or that
 # a developer runs on the same machine.
 CHECKS = ["tests/e2e/zumbolo_e2e.py", "tests/e2e/harness_test.py", "tests/wine/wine_env.py",
-          "tests/wine/zumbolo_wine_smoke.py", "bench/linux_desktop_bench.py"]
+          "tests/wine/zumbolo_wine_smoke.py", "bench/linux_desktop_bench.py",
+          "tools/ci/installed_show_check.py"]
 
 
 def packages_by_command(manifest=MANIFEST):
@@ -76,8 +78,12 @@ def declared_tools(path):
     return found
 
 
-def main():
+def main(commands):
     table = packages_by_command()
+    if commands:
+        lines = missing(commands, table)
+        print("\n".join(lines) if lines else "debian_commands: all installed")
+        return 1 if lines else 0
     problems = []
     for check in CHECKS:
         commands = declared_tools(os.path.join(SOURCE_DIR, check))
@@ -95,4 +101,4 @@ def main():
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(main(sys.argv[1:]))

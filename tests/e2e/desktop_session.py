@@ -6,8 +6,8 @@
 
 DesktopSession starts, in this order: Xvfb on a display it picks itself (-displayfd), a solid
 root colour (xsetroot), openbox, tint2 with tests/e2e/tint2rc (a bottom panel with a taskbar and
-a system tray that reserves its height), and on request a PulseAudio daemon with a null sink and
-its own runtime folder. Each step is polled until it has taken effect. Everything the session
+a system tray that reserves its height; panel="left" or "top" puts it there instead), and on
+request a PulseAudio daemon with a null sink and its own runtime folder. Each step is polled until it has taken effect. Everything the session
 starts it stops again at the end, by the process ids it kept, also when a test fails or times out;
 the children are also told to die with this process (PR_SET_PDEATHSIG) should it be killed.
 
@@ -116,8 +116,12 @@ def parse_tree(text):
 
 
 class DesktopSession:
-    def __init__(self, pulse=False, keep_temp=False, log=None):
+    PANEL_POSITIONS = {"bottom": "bottom center horizontal", "left": "center left vertical",
+                       "top": "top center horizontal"}
+
+    def __init__(self, pulse=False, keep_temp=False, log=None, panel="bottom"):
         self.pulse = pulse
+        self.panel = panel
         self.keep_temp = keep_temp or os.environ.get("ZUMBOLO_E2E_KEEP") == "1"
         self.log = log or (lambda text: None)
         self.children = []  # (name, Popen, log file), in start order
@@ -269,10 +273,18 @@ class DesktopSession:
                    10, "openbox to manage the screen")
 
     def _start_tint2(self):
-        self.spawn("tint2", ["tint2", "-c", os.path.join(HERE, "tint2rc")])
+        config = os.path.join(HERE, "tint2rc")
+        if self.panel != "bottom":
+            with open(config) as f:
+                text = f.read()
+            config = self.path("tint2rc")
+            with open(config, "w") as f:
+                f.write(re.sub(r"(?m)^panel_position = .*$",
+                               "panel_position = " + self.PANEL_POSITIONS[self.panel], text))
+        self.spawn("tint2", ["tint2", "-c", config])
         # The panel's strut shrinks the work area; the tray is up when its selection has an owner,
         # which tint2 announces by creating its tray window (class "tint2" in the panel).
-        wait_until(lambda: (self.workarea() or (0, 0, 0, SCREEN_H))[3] < SCREEN_H, 15,
+        wait_until(lambda: (self.workarea() or (0, 0, SCREEN_W, SCREEN_H)) != (0, 0, SCREEN_W, SCREEN_H), 15,
                    "tint2's strut to shrink _NET_WORKAREA")
         wait_until(self.tray_ready, 10, "tint2's system tray")
 

@@ -109,11 +109,29 @@ bool IsLogLine(const std::string& line) {
   static const std::set<std::string> kWords = {
       "beat",     "pose",    "poses", "figure", "overlay", "moveto", "top",     "left",  "interval",
       "enabled",  "dance",   "timer1", "caption", "check", "visible", "hits", "error", "message",
-      "foreground"};
+      "foreground", "fullscreen", "step-aside", "come-back", "offscreen"};
   if (kWords.count(word)) return true;
-  if (word == "form2" || word == "form3") return argument == "show" || argument == "hide";
-  static const std::set<std::string> kPlayer = {"active", "render", "play", "stop", "empty", "seek"};
+  if (word == "form1" || word == "form2" || word == "form3") return argument == "show" || argument == "hide";
+  static const std::set<std::string> kPlayer = {"active", "render", "play", "stop", "empty", "seek", "volume"};
   return word == "player" && kPlayer.count(argument);
+}
+
+std::vector<std::string> ErrorLines(const std::vector<std::string>& log) {
+  std::vector<std::string> errors;
+  for (const std::string& line : log) {
+    if (WhatOf(line).starts_with("error ")) errors.push_back(line);
+  }
+  return errors;
+}
+
+bool InJapanese(std::string text, const std::vector<std::string>& names) {
+  for (const std::string& name : names) {
+    for (std::size_t at; !name.empty() && (at = text.find(name)) != std::string::npos;) text.erase(at, name.size());
+  }
+  for (const char c : text) {
+    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) return false;
+  }
+  return true;
 }
 
 void WriteText(const std::filesystem::path& path, const std::string& text) {
@@ -141,7 +159,7 @@ ScratchDir::~ScratchDir() {
 }
 
 std::optional<std::string> Saved(const ScratchDir& dir, const char* section, const char* key) {
-  return IniFile::Load(dir.path() / "zumbolo.ini").Read(section, key);
+  return LoadIniFile(dir.path() / "zumbolo.ini").file.Read(section, key);
 }
 
 std::string SongSettings(int mode, int koka) {

@@ -55,6 +55,13 @@ std::string WhatOf(const std::string& line);
 
 bool Contains(const std::vector<std::string>& lines, const std::string& wanted);
 
+// The "error" lines of a log: what the error box showed, and when.
+std::vector<std::string> ErrorLines(const std::vector<std::string>& log);
+
+// True when `text` holds no letter of the Latin alphabet once each of `names` (a path, a file
+// name) is taken out of it: a text in the program's language, with no library's English in it.
+bool InJapanese(std::string text, const std::vector<std::string>& names);
+
 // The parts one after the other.
 std::vector<std::string> Join(std::initializer_list<std::vector<std::string>> parts);
 

@@ -41,12 +41,13 @@ def lines(*rows, eol="\r\n", final=True):
 
 
 class Case:
-    def __init__(self, name, initial, writes=(), reads=(), file_lines=None):
+    def __init__(self, name, initial, writes=(), reads=(), file_lines=None, file_start=None):
         self.name = name
         self.initial = initial          # bytes of the file before the writes; None: no file
         self.writes = list(writes)      # (section, key, value), in order
         self.reads = list(reads)        # (section, key, expected value or AGREE or MISSING)
         self.file_lines = file_lines    # the lines both files must hold after the writes
+        self.file_start = file_start    # the bytes both files must begin with after the writes
 
 
 # The program's own keys, in the order in which it writes them on exit; a day's key is the date
@@ -239,12 +240,25 @@ CASES = [
     Case("mixed_line_ends", b"[num]\r\nritu=20\n[form]\r\nleft=300\ntop=200\r\n[mode]\nmode=1\n",
          reads=STANDARD_READS),
     Case("cr_only_line_ends", lines(*STANDARD, eol="\r"), reads=STANDARD_READS),
-    # What an editor may leave: a UTF-8 byte order mark (on Windows it is part of the first line,
-    # which is then no section header), or the whole file in UTF-16 (which Windows reads).
-    Case("utf8_bom", b"\xef\xbb\xbf" + lines(*STANDARD),
-         reads=[("num", "ritu", MISSING)] + STANDARD_READS[1:]),
+    # What an editor may leave: a UTF-8 byte order mark (Wine and the engine skip it, and keep it
+    # when they write; Windows itself takes it for part of the first line, which is then no
+    # section header), or the whole file in UTF-16 (read, and written back so).
+    Case("utf8_bom", b"\xef\xbb\xbf" + lines(*STANDARD), reads=STANDARD_READS),
+    Case("utf8_bom_write", b"\xef\xbb\xbf" + lines(*STANDARD),
+         writes=[("num", "ritu", "5"), ("color", "redchar", "2")],
+         reads=[("num", "ritu", "5"), ("form", "left", "300"), ("color", "redchar", "2")],
+         file_lines=["[num]", "ritu=5", "[form]", "left=300", "top=200", "[mode]", "mode=1",
+                     "[color]", "redchar=2"],
+         file_start=b"\xef\xbb\xbf"),
     Case("utf16_file", "\ufeff".encode("utf-16-le") + "\r\n".join(STANDARD).encode("utf-16-le"),
          reads=STANDARD_READS),
+    Case("utf16_file_write", "\ufeff".encode("utf-16-le") + "\r\n".join(STANDARD).encode("utf-16-le"),
+         writes=[("num", "ritu", "10"), ("color", "redchar", "0")],
+         reads=[("num", "ritu", "10"), ("form", "left", "300"), ("mode", "mode", "1"),
+                ("color", "redchar", "0")],
+         file_lines=["[num]", "ritu=10", "[form]", "left=300", "top=200", "[mode]", "mode=1",
+                     "[color]", "redchar=0"],
+         file_start=b"\xff\xfe"),
     # More of the file's grammar.
     Case("comments", lines("[num]", ";ritu=5", "  ; ritu=7", "ritu=6", "[form]", "; left=1"),
          reads=[("num", "ritu", "6"), ("form", "left", MISSING), ("num", ";ritu", AGREE)]),
@@ -263,13 +277,6 @@ CASES = [
 # None) for every read of a case, and why. Such a read is reported on every run and not counted as
 # a failure; one that agrees again fails, so that this list stays true.
 KNOWN = {
-    ("utf8_bom", "num", "ritu"):
-        "Wine skips a UTF-8 byte order mark; Windows does not (it stays part of line 1, so the "
-        "section header there is not one), and neither does the engine: Wine differs from Windows",
-    ("utf16_file", None, None):
-        "Windows and Wine read a file that begins with the UTF-16 LE byte order mark as UTF-16; "
-        "the engine's module reads bytes and finds nothing in it (the program never writes such a "
-        "file; an editor that saves it as \"Unicode\" does)",
     ("comments", "num", ";ritu"):
         "Wine reads a line \";ritu=5\" as the key \";ritu\" (its profile functions know no comments; "
         "Windows is not checked here); the engine's module skips lines that begin with ';'. A key "
@@ -310,12 +317,28 @@ def parse_output(text, count, who):
 
 
 def file_lines_of(path):
-    """The non-blank lines of a settings file, without their line ends."""
+    """The non-blank lines of a settings file, without their line ends (and without the byte
+    order mark of a UTF-8 or UTF-16 file)."""
     if not os.path.exists(path):
         return None
     with open(path, "rb") as f:
-        text = f.read().decode("latin-1")
+        data = f.read()
+    if data.startswith(b"\xff\xfe"):
+        text = data[2:].decode("utf-16-le", errors="replace")
+    elif data.startswith(b"\xfe\xff"):
+        text = data[2:].decode("utf-16-be", errors="replace")
+    elif data.startswith(b"\xef\xbb\xbf"):
+        text = data[3:].decode("utf-8", errors="replace")
+    else:
+        text = data.decode("latin-1")
     return [l for l in text.replace("\r\n", "\n").split("\n") if l.strip()]
+
+
+def file_start_of(path, count):
+    if not os.path.exists(path):
+        return None
+    with open(path, "rb") as f:
+        return f.read(count)
 
 
 def main(argv):
@@ -426,13 +449,19 @@ def main(argv):
 
         # The lines of the files themselves, where a case gives them (blank lines aside).
         for c in CASES:
-            if c.file_lines is None:
-                continue
             for side, who in (("win", "Windows"), ("eng", "the engine")):
-                checks.append(f"{c.name}: the file {who} wrote")
-                got = file_lines_of(os.path.join(work, side, c.name + ".ini"))
-                if got != c.file_lines:
-                    failures.append(f"{c.name}: the file {who} wrote holds {got}, expected {c.file_lines}")
+                path = os.path.join(work, side, c.name + ".ini")
+                if c.file_lines is not None:
+                    checks.append(f"{c.name}: the file {who} wrote")
+                    got = file_lines_of(path)
+                    if got != c.file_lines:
+                        failures.append(f"{c.name}: the file {who} wrote holds {got}, expected {c.file_lines}")
+                if c.file_start is not None:
+                    checks.append(f"{c.name}: the start of the file {who} wrote")
+                    start = file_start_of(path, len(c.file_start))
+                    if start != c.file_start:
+                        failures.append(f"{c.name}: the file {who} wrote begins with {start!r}, "
+                                        f"expected {c.file_start!r}")
     finally:
         if args.keep or os.environ.get("ZUMBOLO_WINE_KEEP") == "1":
             print(f"files kept in {work}")

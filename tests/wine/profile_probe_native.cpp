@@ -31,12 +31,12 @@ int main(int argc, char** argv) {
   for (const auto& op : *operations) {
     std::string line;
     if (op.kind == zumbolo::probe::Operation::Kind::kRead) {
-      const std::optional<std::string> value = zumbolo::IniFile::Load(op.file).Read(op.section, op.key);
+      const std::optional<std::string> value = zumbolo::IniProfileStore(op.file).Read(op.section, op.key);
       line = "read " + zumbolo::probe::Escape(value ? *value : op.value);
     } else {
-      zumbolo::IniFile file = zumbolo::IniFile::Load(op.file);
-      file.Write(op.section, op.key, op.value);
-      line = file.Save(op.file) ? "write ok" : "write failed";
+      zumbolo::IniProfileStore store(op.file);
+      store.Write(op.section, op.key, op.value);
+      line = store.Flush() ? "write failed" : "write ok";
     }
     std::fwrite(line.data(), 1, line.size(), stdout);
     std::fputc('\n', stdout);

@@ -1,7 +1,12 @@
 #!/usr/bin/python3
 """zumbolo.exe under Wine on a private X desktop: a smoke test of the Windows program.
 
+    python3 tests/wine/zumbolo_wine_smoke.py --zip build-windows/zumbolo-VERSION-win64.zip
     python3 tests/wine/zumbolo_wine_smoke.py --exe build-windows/platform/win32/zumbolo.exe
+
+With --zip it runs the program a user downloads: the zip must hold one folder with zumbolo.exe
+(the zip's version in its version resource), README.txt and LICENSE.txt, and the zumbolo.exe
+unpacked from it is the one that runs.
 
 The desktop is tests/e2e/desktop_session.py's: Xvfb, openbox, tint2 (its tray, and its strut,
 which Wine reads once as the work area: the desktop is up before the first Wine call), and a
@@ -20,6 +25,9 @@ frame buffer:
   Conformance  "/v" and the Funiculì show to the restart after it, then `wine taskkill`: the trace
            held line by line against zumbolo-sim's log of the same run (tools/conformance;
            --sim names the simulator). ctest runs it apart from the others (wine.conformance).
+  Options  消音 from zumbolo.ini keeps the null sink's monitor silent while the background music
+           plays; "100%" from the menu makes it heard at once; "ログイン時に起動" writes the Run
+           value "Zumbolo!" naming the executable, and removes it again.
 
 Every wait polls with a time-out, every Wine call has one, and the program runs under `timeout`.
 Only processes started here are ended: the desktop's by their ids, Wine's by `wineserver -k` on
@@ -33,9 +41,11 @@ import os
 import re
 import shutil
 import signal
+import struct
 import sys
 import time
 import unittest
+import zipfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE_DIR = os.path.normpath(os.path.join(HERE, "..", ".."))
@@ -50,6 +60,7 @@ from wine_env import TOOLS as WINE_TOOLS, WinePrefix, skip_or_fail, windows_path
 from debian_commands import report_missing  # noqa: E402
 sys.path.insert(0, os.path.join(SOURCE_DIR, "tools", "conformance"))
 import conformance  # noqa: E402
+from zumbolo_e2e import monitor_level, tone_mp3  # noqa: E402
 
 EXE = None  # set by main()
 SIM = None  # zumbolo-sim, set by main()
@@ -395,10 +406,10 @@ class Show(WineCase):
                         f"the menu at {menu.rect} leaves the work area {self.workarea}")
         body = img.crop(menu.x + 2, menu.y + 2, menu.width - 4, menu.height - 4)
         rows = ink_rows(body, body.pixel(2, 2))
-        # Seven items (停止, モード, ランダム, 確率, 効果音, キャラ色変更, 終了): seven runs of rows
-        # with text, the separators' light lines between some of them.
+        # Eight items (停止, モード, ランダム, 確率, 効果音, キャラ色変更, オプション, 終了): eight
+        # runs of rows with text, the separators' light lines between some of them.
         runs = sum(1 for i, y in enumerate(rows) if i == 0 or y != rows[i - 1] + 1)
-        self.assertEqual(runs, 7, f"the menu shows {runs} lines of text")
+        self.assertEqual(runs, 8, f"the menu shows {runs} lines of text")
         self.desk.key("Escape")
         wait_until(lambda: not self.menus(), 5, "the menu closed", interval=0.1)
 
@@ -463,7 +474,7 @@ class Show(WineCase):
         self.assertTally(box)
         wait_until(lambda: not self.desk.tray_icons(TRAY_CLASS), 5, "the tray icon removed")
         text, sections = self.read_ini()
-        self.assertEqual([s for s, _ in sections], ["num", "form", "date", "sound", "mode", "color"], text)
+        self.assertEqual([s for s, _ in sections], ["num", "form", "date", "sound", "mode", "color", "option"], text)
         values = dict(sections)
         self.assertEqual(values["num"], {"ritu": "100"}, text)
         self.assertEqual(values["form"], {"left": str(hx), "top": str(hy)}, text)
@@ -475,6 +486,7 @@ class Show(WineCase):
         self.assertEqual(values["sound"], {"koka": "0"}, text)
         self.assertEqual(values["mode"], {"mode": "3", "random": "0"}, text)
         self.assertEqual(values["color"], {"redchar": "1"}, text)
+        self.assertEqual(values["option"], {"fullscreen": "1", "volume": "100"}, text)
         self.confirm(box)
         self.assertEqual(self.wait_exit(proc, 15), 0, "exit status after the tally box")
         self.assertEqual(len(tr.find_all(r"message .*")), 1, "the closing ran more than once")
@@ -559,6 +571,109 @@ class Conformance(WineCase):
         result = conformance.check(tr.path, SIM, tolerance=100, keep=self.artifacts)
         print(result.report)
         self.assertTrue(result.ok, "the program and zumbolo-sim part:\n" + result.report)
+class Options(WineCase):
+    # From a freshly opened menu: "終了" is the last item, "オプション" the one above it; its
+    # items are "全画面のときは隠れる", "音量" (100%, 75%, 50%, 25%, 消音) and "ログイン時に起動".
+    OPTIONS = ("Up", "Up", "Right")
+    VOLUME = OPTIONS + ("Down", "Right")
+    AUTOSTART = OPTIONS + ("Down", "Down")
+    RUN_KEY = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run"
+
+    def menu(self, tr, *keys):
+        icon = self.tray_icon()
+        self.desk.click(icon.x + icon.width // 2, icon.y + icon.height // 2, 3)
+        wait_until(self.menus, 5, "the popup menu mapped", interval=0.1)
+        self.desk.key(*keys)
+
+    def run_value(self):
+        status, out = self.wine.run(["wine", "reg", "query", self.RUN_KEY, "/v", "Zumbolo!"], check=False)
+        return out.decode("utf-8", errors="replace") if status == 0 else None
+
+    def test_volume_and_the_run_value(self):
+        tone = os.path.join(self.folder, "spring.res")
+        tone_mp3(self.desk, tone, 600)  # the background music: a tone of 15.7 s
+        with open(os.path.join(self.folder, "zumbolo.ini"), "wb") as f:
+            f.write(b"[num]\r\nritu=1000000\r\n[sound]\r\nkoka=1\r\n[option]\r\nvolume=0\r\n")
+        self.assertIsNone(self.run_value(), "a Run value before the check")
+        proc, tr = self.start()
+        self.main_window()
+        tr.wait_for(r"player volume -10000", 20)
+        tr.wait_for(r"player play", 20)
+        time.sleep(1.0)
+        level, heard = monitor_level(self.desk, 1.0)
+        print(f"muted: RMS {level:.0f} in {heard:.2f} s")
+        self.assertLess(level, 30, "the null sink's monitor is not silent while the music plays muted")
+
+        mark = len(tr.lines())
+        self.menu(tr, *self.VOLUME, "Return")
+        tr.wait_for(r"player volume 0", 5, mark)
+        levels = []
+        for _ in range(6):
+            levels.append(monitor_level(self.desk, 0.5)[0])
+            if levels[-1] > 1000:
+                break
+        print(f"at 100%: RMS {levels}")
+        self.assertGreater(levels[-1], 1000, "the music is not heard at 100%")
+        self.assertEqual(tr.find_all(r"player (render .*|stop|empty|play)", mark), [],
+                         "the new volume restarted the music:\n" + tr.tail(mark))
+
+        # The start at login: the Run value names this very executable, and goes again.
+        mark = len(tr.lines())
+        self.menu(tr, *self.AUTOSTART, "Return")
+        tr.wait_for(r"check iautostart 1", 5, mark)
+        value = wait_until(self.run_value, 10, "the Run value \"Zumbolo!\"")
+        print(value.strip())
+        exe = windows_path(os.path.join(self.folder, "zumbolo.exe"))
+        self.assertIn(f'"{exe}"'.lower(), value.lower(), "the Run value does not name the executable")
+        mark = len(tr.lines())
+        self.menu(tr, *self.AUTOSTART, "Return")
+        shown = tr.wait_for(r"check iautostart 1", 5, mark)  # the menu opened with the value there
+        tr.wait_for(r"check iautostart 0", 5, shown + 1)
+        wait_until(lambda: self.run_value() is None, 10, "the Run value removed")
+        self.assertFalse(tr.find_all(r"error .*"), "errors in the trace:\n" + tr.tail())
+
+
+# -- the zip a user downloads ---------------------------------------------------------------
+
+def exe_version(data):
+    """The file version of a Windows executable's version resource (VS_FIXEDFILEINFO, found by
+    its signature), as "major.minor.patch.build"."""
+    at = data.find(struct.pack("<I", 0xFEEF04BD))
+    if at < 0:
+        raise ValueError("no version resource")
+    ms, ls = struct.unpack_from("<II", data, at + 8)
+    return f"{ms >> 16}.{ms & 0xFFFF}.{ls >> 16}.{ls & 0xFFFF}"
+
+
+def unpack_zip(path, into):
+    """Checks zumbolo-VERSION-win64.zip as a user gets it (one folder of that name holding
+    zumbolo.exe with VERSION in its version resource, README.txt in English and Japanese and
+    LICENSE.txt) and unpacks it into `into`. Returns the path of zumbolo.exe there."""
+    m = re.fullmatch(r"zumbolo-(\d+\.\d+\.\d+)-win64\.zip", os.path.basename(path))
+    if not m:
+        raise ValueError(f"{path}: not named zumbolo-VERSION-win64.zip")
+    top = os.path.basename(path)[:-len(".zip")]
+    with zipfile.ZipFile(path) as z:
+        files = sorted(i.filename for i in z.infolist() if not i.is_dir())
+        expected = [f"{top}/{name}" for name in ("LICENSE.txt", "README.txt", "zumbolo.exe")]
+        if files != expected:
+            raise ValueError(f"{path} holds {files}, not {expected}")
+        readme = z.read(f"{top}/README.txt")
+        licence = z.read(f"{top}/LICENSE.txt").decode("ascii")
+        version = exe_version(z.read(f"{top}/zumbolo.exe"))
+        shutil.rmtree(into, ignore_errors=True)
+        z.extractall(into)
+    if version != m.group(1) + ".0":
+        raise ValueError(f"zumbolo.exe in {path} has the version {version}")
+    text = readme.decode("utf-8-sig")
+    if not readme.startswith(b"\xef\xbb\xbf") or "\r\n" not in text or "\n" in text.replace("\r\n", ""):
+        raise ValueError("README.txt is not UTF-8 with a byte-order mark and Windows line ends")
+    for words in ("How to run it", "使い方", m.group(1), "zumbolo.ini", "LICENSE.txt"):
+        if words not in text:
+            raise ValueError(f"README.txt does not say {words!r}")
+    if not licence.startswith("MIT License") or "\n" in licence.replace("\r\n", ""):
+        raise ValueError("LICENSE.txt is not the MIT licence with Windows line ends")
+    return os.path.join(into, top, "zumbolo.exe")
 
 
 def main(argv):
@@ -566,12 +681,18 @@ def main(argv):
     parser = argparse.ArgumentParser()
     parser.add_argument("--exe", default=os.path.join(SOURCE_DIR, "build-windows", "platform", "win32", "zumbolo.exe"))
     parser.add_argument("--sim", default=os.path.join(SOURCE_DIR, "build", "tools", "sim", "zumbolo-sim"))
+    parser.add_argument("--zip", help="run the zumbolo.exe of this zumbolo-VERSION-win64.zip instead")
     args, rest = parser.parse_known_args(argv[1:])
     EXE = os.path.abspath(args.exe)
     SIM = os.path.abspath(args.sim)
     status = report_missing(WINE_TOOLS + TOOLS, "zumbolo_wine_smoke")
     if status is not None:
         return status
+    if args.zip:
+        if not os.path.isfile(args.zip):
+            return skip_or_fail(f"no zip at {args.zip} (make it: cd build-windows && cpack -G ZIP)")
+        EXE = unpack_zip(args.zip, os.path.join(ARTIFACTS, "unpacked"))
+        print(f"{args.zip}: one folder with zumbolo.exe, README.txt and LICENSE.txt, as it should")
     if not os.path.isfile(EXE):
         return skip_or_fail(f"no zumbolo.exe at {EXE} (build the windows preset)")
     os.makedirs(ARTIFACTS, exist_ok=True)

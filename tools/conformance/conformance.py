@@ -52,9 +52,12 @@ CONTEXT = 4
 # The stage log's words (stagelog.md), and the lines that say who wrote the lines after them.
 LOG_WORDS = {"beat", "pose", "poses", "figure", "overlay", "moveto", "top", "left", "interval",
              "enabled", "dance", "foreground", "timer1", "caption", "check", "visible", "hits",
-             "error", "message"}
-PLAYER_WORDS = {"active", "render", "play", "stop", "empty", "seek"}
-MARKERS = {"beat", "event", "user", "close"}
+             "error", "message", "fullscreen", "step-aside", "come-back", "offscreen"}
+PLAYER_WORDS = {"active", "render", "play", "stop", "empty", "seek", "volume"}
+# `fullscreen` starts the handler of a full-screen window that came or went: an input, as a
+# user's action is.
+MARKERS = {"beat", "event", "user", "close", "fullscreen"}
+INPUTS = ("user", "close", "fullscreen")
 # What sets each timed source going.
 TIMED_BY = {"beat": "clock", "event complete": "player", "event timer1": "timer"}
 
@@ -76,7 +79,7 @@ def compared(line):
     word, arg = line.word, line.words[1] if len(line.words) > 1 else ""
     if word in LOG_WORDS or word in MARKERS:
         return True
-    if word in ("form2", "form3"):
+    if word in ("form1", "form2", "form3"):
         return arg in ("show", "hide")
     return word == "player" and arg in PLAYER_WORDS
 
@@ -105,6 +108,14 @@ def unescape(token):
 
 # -- the scenario ------------------------------------------------------------------------------
 
+def area(words):
+    """A work area as --work-area and --screen take it: WxH, and +X+Y where the trace has them."""
+    text = f"{words[0]}x{words[1]}"
+    if len(words) >= 4:
+        text += "".join(f"+{n}" if not n.startswith("-") else n for n in words[2:4])
+    return text
+
+
 class Scenario:
     def __init__(self, lines):
         facts = {}
@@ -117,7 +128,8 @@ class Scenario:
                              + " line): a program from before the replay lines?")
         self.seed = int(facts["seed"][0])
         self.args = [unescape(a).decode("utf-8", "replace") for a in facts["args"]]
-        self.work_area = f"{facts['workarea'][0]}x{facts['workarea'][1]}"
+        self.work_area = area(facts["workarea"])
+        self.screens = [area(line.words[1:]) for line in lines if line.word == "screen"]
         self.date_pattern = unescape(facts["datepattern"][0]).decode("utf-8", "replace")
         self.ini = None if facts["ini"] == ["none"] else unescape(facts["ini"][0])
         self.clock = facts["clock"][0] if "clock" in facts else None
@@ -129,7 +141,8 @@ class Scenario:
     def describe(self):
         ini = "none" if self.ini is None else f"{len(self.ini)} bytes"
         tracks = ", ".join(f"{k}={v or 'not audio'}" for k, v in self.tracks.items()) or "the program's own"
-        return (f"seed {self.seed}, args {' '.join(self.args) or '(none)'}, work area {self.work_area}, "
+        screens = "".join(f", screen {s}" for s in self.screens)
+        return (f"seed {self.seed}, args {' '.join(self.args) or '(none)'}, work area {self.work_area}{screens}, "
                 f"date pattern {self.date_pattern!r}, zumbolo.ini {ini}, tracks {tracks}, "
                 f"clock {self.clock or 'now'}")
 
@@ -155,6 +168,8 @@ class Simulator:
         argv = [self.binary, "--dir", self.folder, "--seed", str(s.seed), "--work-area", s.work_area,
                 "--date-pattern", s.date_pattern, "--until", f"{until:.3f}",
                 "--log", os.path.join(self.folder, "sim.log")]
+        for screen in s.screens:
+            argv += ["--screen", screen]
         if s.clock:
             argv += ["--clock", s.clock]
         for name, ms in s.tracks.items():
@@ -182,7 +197,7 @@ class Block:
     def __init__(self, index, lines):
         self.index, self.lines = index, lines
         first = lines[0]
-        if first.word in ("beat", "user", "close"):
+        if first.word in ("beat", "user", "close", "fullscreen"):
             self.source = first.word
         elif first.word == "event":
             self.source = first.text
@@ -368,6 +383,13 @@ class Result:
                 f"max {worst} ms (tolerance {self.tolerance} ms)")
 
 
+def action_of(line):
+    """The simulator's --at name for an input's first line."""
+    if line.word == "fullscreen":
+        return "fullscreen-on" if line.words[1] == "1" else "fullscreen-off"
+    return line.words[1]
+
+
 def place(partner, pending, real_gap):
     """The simulator's time for an input that came `real_gap` ms after the handler `partner` in
     the program: after that handler, and before the simulator's next block where it fits."""
@@ -385,7 +407,7 @@ def check(trace_path, sim_binary=DEFAULT_SIM, tolerance=TOLERANCE_MS, keep=None)
     scenario = Scenario(all_lines)
     real = [l for l in all_lines if compared(l)]
     real_blocks = blocks_of(real)
-    inputs = [b for b in real_blocks if b.source in ("user", "close")]
+    inputs = [b for b in real_blocks if b.source in INPUTS]
     result = Result()
     result.tolerance = tolerance
     folder = tempfile.mkdtemp(prefix="zumbolo-conformance-")
@@ -412,7 +434,7 @@ def check(trace_path, sim_binary=DEFAULT_SIM, tolerance=TOLERANCE_MS, keep=None)
             if block.source == "close":
                 until = at
             else:
-                actions.append((at, block.lines[0].words[1]))
+                actions.append((at, action_of(block.lines[0])))
         cut = until is None  # no close in the trace: the program was ended from outside
         if cut:
             sim_blocks = blocks_of(sim.run(actions, far))

@@ -3,6 +3,7 @@
     from beats import show_beats
     times, labels = show_beats("tell")        # times[k] in ms after the song starts, labels[k] = (BeatCount, DanceState)
     times2, labels2 = show_beats("bgm", mode=1)  # the second Heaven and Hell show, for comparison
+    times3, labels3 = song_beats("bgm")       # what bgm.res is timed to: the mean of the two
 
 The simulator runs the program with every spin a hit ("/v"), the sound effects on (効果音あり) and the
 show's mode in a zumbolo.ini, until the song has ended. Beat 0 is the song's "player play"; beat k
@@ -126,6 +127,19 @@ def show_beats(song, mode=None, sim=None):
     times.append(times[-1] + interval)
     labels.append(None)
     return times, labels
+
+
+def song_beats(song, sim=None):
+    """(beat_times_ms, labels) that a song's track is timed to: its show's, but for bgm, which two
+    shows play on beat maps a few tens of ms apart, the mean of the two (each beat halfway between
+    them, so that the larger of its two distances is as small as it can be); the labels are the
+    first show's."""
+    times, labels = show_beats(song, sim=sim)
+    if song != "bgm":
+        return times, labels
+    times2, _ = show_beats(song, mode=1, sim=sim)
+    n = min(len(times), len(times2))
+    return [(a + b) / 2 for a, b in zip(times[:n], times2[:n])], labels[:n]
 
 
 if __name__ == "__main__":

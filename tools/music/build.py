@@ -39,7 +39,7 @@ HERE = Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE))
 
 import check  # noqa: E402
-from beats import FRAME_SAMPLES, SAMPLE_RATE, TRACKS, show_beats, track_ms  # noqa: E402
+from beats import FRAME_SAMPLES, SAMPLE_RATE, TRACKS, song_beats, track_ms  # noqa: E402
 from score import Score  # noqa: E402
 
 ROOT = HERE.parents[1]
@@ -254,8 +254,60 @@ def master(audio, name, kbps, out_path, target, loop_start=None, log=print):
 
 
 # ---------------------------------------------------------------------------------------------
+# The balance of a song: its melody, its accompaniment and its percussion rendered apart.
 
-def build(name, out_dir, sim=None, log=print):
+STEMS = ("melody", "accompaniment", "percussion")
+WINDOW_BEATS = 8  # a group of the show's
+TUNE_FLOOR = -50.0  # LUFS: a window whose melody stem is quieter has no tune in it
+
+
+def stem_groups(score, module):
+    melody = set(module.MELODY_PARTS)
+    return {"melody": [p for p in score.parts if p.name in melody],
+            "accompaniment": [p for p in score.parts if p.name not in melody and p.channel != 9],
+            "percussion": [p for p in score.parts if p.channel == 9]}
+
+
+def stem_balance(name, score, module, out_dir, end_ms, length):
+    """Renders the melody (the song's MELODY_PARTS), the accompaniment and the percussion apart,
+    and measures each in every group of eight beats (from the song's first bar line) up to the
+    track's end: [[first beat, melody LUFS, accompaniment LUFS, percussion LUFS], ...]."""
+    series, parts = {}, score.parts
+    try:
+        for stem, chosen in stem_groups(score, module).items():
+            score.parts = chosen
+            midi_path = out_dir / f"{name}.{stem}.mid"
+            score.write(str(midi_path), end_ms=end_ms)
+            flat_path = out_dir / f"{name}.{stem}.render.mid"
+            flatten(mido.MidiFile(str(midi_path)), flat_path,
+                    PRE + round(end_ms * SAMPLE_RATE / 1000) + SAMPLE_RATE, out_dir)
+            raw = out_dir / f"{name}.{stem}.raw"
+            audio = render(flat_path, raw)[PRE:PRE + length]
+            raw.unlink()
+            series[stem] = check.momentary(audio)
+    finally:
+        score.parts = parts
+    windows, k = [], module.BARS[0] % WINDOW_BEATS
+    while score.time_ms(k + WINDOW_BEATS) <= length * 1000 / SAMPLE_RATE:
+        start, end = score.time_ms(k) / 1000, score.time_ms(k + WINDOW_BEATS) / 1000
+        windows.append([k] + [round(check.window_loudness(series[s], start, end), 2) for s in STEMS])
+        k += WINDOW_BEATS
+    return windows
+
+
+def balance_summary(windows):
+    """(windows with a tune, the least melody-over-accompaniment, the least melody-over-percussion,
+    the groups where either is under 3 LU)."""
+    tuned = [w for w in windows if w[1] > TUNE_FLOOR]
+    over_acc = [w[1] - w[2] for w in tuned]
+    over_perc = [w[1] - w[3] for w in tuned]
+    short = [w[0] for w in tuned if w[1] - w[2] < 3 or w[1] - w[3] < 3]
+    return len(tuned), min(over_acc, default=float("nan")), min(over_perc, default=float("nan")), short
+
+
+# ---------------------------------------------------------------------------------------------
+
+def build(name, out_dir, sim=None, log=print, stems_only=False):
     module = check.load_song(name)
     if module is None:
         log(f"{name}: songs/{name}.py is not there yet, skipped")
@@ -265,13 +317,20 @@ def build(name, out_dir, sim=None, log=print):
     if hasattr(module, "beat_times"):
         times, labels = module.beat_times(), None
     else:
-        times, labels = show_beats(name, sim=sim)
+        times, labels = song_beats(name, sim=sim)
     score = Score(times, labels)
     module.compose(score)
 
     loop_ms = getattr(module, "LOOP_START_MS", None)
     tail_ms = getattr(module, "TAIL_MS", 0.0)
     end_ms = float(track_ms(name)) + tail_ms
+    if stems_only:
+        windows = stem_balance(name, score, module, out_dir, end_ms, length)
+        log(f"  {name}: " + "; ".join(f"{w[0]}: {w[1] - w[2]:+.1f}/{w[1] - w[3]:+.1f}" for w in windows))
+        count, acc, perc, short = balance_summary(windows)
+        log(f"  {name}: {count} groups with the tune; melody over accompaniment at least {acc:.1f} LU, "
+            f"over percussion at least {perc:.1f} LU; under 3 LU: {short}")
+        return {"track": name, "stems": windows}
     midi_path = out_dir / f"{name}.mid"
     score.write(str(midi_path), end_ms=end_ms)
     end_sample = PRE + round(end_ms * SAMPLE_RATE / 1000) + SAMPLE_RATE
@@ -304,6 +363,8 @@ def build(name, out_dir, sim=None, log=print):
                     loop_start=loop_start, log=log)
     result.update({"track": name, "frames": frames, "kbps": kbps, "beats": len(times),
                    "drum_delays": {str(k): delays[k] for k in sorted(delays)}})
+    if hasattr(module, "MELODY_PARTS"):
+        result["stems"] = stem_balance(name, score, module, out_dir, end_ms, length)
     (out_dir / f"{name}.json").write_text(json.dumps(result, indent=1))
     return result
 
@@ -334,9 +395,11 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("names", nargs="*")
     parser.add_argument("--all", action="store_true", help="every track whose songs/<name>.py exists")
-    parser.add_argument("--out", default=str(ROOT / "build" / "music"), help="folder for MIDI files and numbers")
+    parser.add_argument("--out", default=str(ROOT / "build" / "tools" / "music"), help="folder for MIDI files and numbers")
     parser.add_argument("--sim", help="the zumbolo-sim to take the show beats from")
     parser.add_argument("--report", action="store_true", help="run check.py afterwards")
+    parser.add_argument("--stems-only", action="store_true",
+                        help="only render the songs' melody, accompaniment and percussion apart and print their balance")
     args = parser.parse_args()
     names = ORDER if args.all else args.names
     if not names:
@@ -349,11 +412,10 @@ def main():
     built = []
     for name in names:
         print(f"{name}:")
-        if build(name, out_dir, sim=args.sim):
+        if build(name, out_dir, sim=args.sim, stems_only=args.stems_only) and not args.stems_only:
             built.append(name)
     if args.report and built:
-        rows, notes = check.check(built, args.sim)
-        report = check.table(rows) + "\n\n" + "\n".join(f"- {n}" for n in notes) + "\n"
+        _, report = check.full_report(built, args.sim, out_dir, rolls=out_dir / "rolls")
         (out_dir / "report.md").write_text(report, encoding="utf-8")
         print(report)
     return 0

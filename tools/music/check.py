@@ -31,7 +31,7 @@ import numpy as np
 HERE = Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE))
 
-from beats import SAMPLE_RATE, FRAME_SAMPLES, TRACKS, show_beats  # noqa: E402
+from beats import SAMPLE_RATE, FRAME_SAMPLES, TRACKS, show_beats, song_beats  # noqa: E402
 from score import Score  # noqa: E402
 
 ROOT = HERE.parents[1]
@@ -97,6 +97,29 @@ def loudness(samples):
     return integrated, float(peak)
 
 
+def momentary(samples):
+    """The momentary loudness (LUFS, 400 ms windows) every 100 ms, by ffmpeg's ebur128: value i
+    covers the 400 ms ending at (i + 1) / 10 s."""
+    with tempfile.NamedTemporaryFile(suffix=".f32") as raw:
+        np.asarray(samples, dtype="<f4").tofile(raw.name)
+        err = subprocess.run(
+            ["ffmpeg", "-v", "verbose", "-nostats", "-hide_banner", "-f", "f32le", "-ar", str(SAMPLE_RATE),
+             "-ac", "2", "-i", raw.name, "-af", "ebur128=framelog=verbose", "-f", "null", "-"],
+            check=True, capture_output=True, text=True).stderr
+    return np.array([float(m) for m in re.findall(r"\bM:\s*(-?[\d.]+|-inf)", err[:err.rfind("Summary:")])])
+
+
+def window_loudness(series, start_s, end_s):
+    """The loudness of the stretch start_s..end_s from a momentary series: the energy mean of the
+    400 ms windows inside it that are above -70 LUFS (the absolute gate); -inf when none is."""
+    first, last = int(np.ceil((start_s + 0.4) * 10)) - 1, int(np.floor(end_s * 10)) - 1
+    values = series[max(first, 0):max(last + 1, 0)]
+    values = values[values > -70]
+    if len(values) == 0:
+        return float("-inf")
+    return float(10 * np.log10(np.mean(10 ** (values / 10))))
+
+
 # ---------------------------------------------------------------------------------------------
 # Onsets.
 
@@ -148,7 +171,7 @@ def drum_beats(name, sim=None):
     module = load_song(name)
     if module is None:
         return None, None
-    times, labels = show_beats(name, sim=sim)
+    times, labels = song_beats(name, sim=sim)
     score = Score(times, labels)
     module.compose(score)
     struck = set()
@@ -202,6 +225,48 @@ def loop_jump(samples, start=LOOP_START):
 
 # ---------------------------------------------------------------------------------------------
 
+SONG_LUFS = -16.0
+EYE_CUT = 1.215  # s: three beats of 405 ms, where the show's song is loaded and cuts the fanfare
+
+
+def bgm_shows(samples, beats, sim=None):
+    """bgm.res is timed to the mean of the two Heaven and Hell shows' beat maps: how far its onsets
+    fall from each show's own beats (each onset as measured against the mean map, plus the
+    distance from the mean to that show's beat)."""
+    times, _ = song_beats("bgm", sim=sim)
+    t0, _ = show_beats("bgm", mode=0, sim=sim)
+    t1, _ = show_beats("bgm", mode=1, sim=sim)
+    n = min(len(times), len(t0), len(t1)) - 1
+    gap = np.abs(np.array(t1[:n]) - np.array(t0[:n]))
+    energy = onset_strength(samples)
+    reach = int(25.0 * SAMPLE_RATE / 1000)
+    found = {}
+    for k in beats:
+        if k < n:
+            at, prominence = onset_near(energy, round(times[k] * SAMPLE_RATE / 1000), reach)
+            if at is not None and prominence >= 3.0:
+                found[k] = at * 1000.0 / SAMPLE_RATE
+    parts = []
+    for label, show in (("Heaven and Hell (mode 0)", t0), ("ver. 2 (mode 1)", t1)):
+        p50, p99, top = stats(np.array([found[k] - show[k] for k in found]))
+        parts.append(f"{label} p50 {p50} / p99 {p99} / max {top} ms")
+    return (f"bgm is timed to the mean of the two shows' beat maps, which lie {np.median(gap):.0f} ms (median) "
+            f"and up to {gap.max():.0f} ms apart; its {len(found)} clear onsets fall from each show's beats: "
+            + "; ".join(parts) + ".")
+
+
+def eye_decay(samples, span=0.05):
+    """How far under its loudest 50 ms the fanfare is in the 50 ms before the cut (dB)."""
+    mono = np.asarray(samples).mean(axis=1)
+    size = int(span * SAMPLE_RATE)
+    blocks = mono[:len(mono) // size * size].reshape(-1, size)
+    rms = np.sqrt((blocks ** 2).mean(axis=1)) + 1e-12
+    cut = int(EYE_CUT * SAMPLE_RATE)
+    tail = np.sqrt((mono[cut - size:cut] ** 2).mean()) + 1e-12
+    return (f"eye: the 50 ms before the cut at {EYE_CUT} s lie {20 * np.log10(tail / rms.max()):.1f} dB under "
+            f"its loudest 50 ms (nothing fades it: the chord dies away by itself).")
+
+
 def check(names, sim=None):
     rows, notes = [], []
     for name in names:
@@ -228,15 +293,11 @@ def check(names, sim=None):
                 offsets, unclear = alignment(samples, times, beats)
                 row["align"] = (len(beats), unclear) + stats(offsets)
                 if name == "bgm":
-                    times2, _ = show_beats("bgm", mode=1, sim=sim)
-                    n = min(len(times), len(times2)) - 1
-                    gap = np.abs(np.array(times2[:n]) - np.array(times[:n]))
-                    offsets2, unclear2 = alignment(samples, times2, [k for k in beats if k < n], reach_ms=80.0)
-                    p50, p99, top = stats(offsets2)
-                    notes.append(
-                        f"bgm against Heaven and Hell ver. 2 (mode 1): its beats lie {np.median(gap):.0f} ms "
-                        f"(median) and up to {gap.max():.0f} ms from mode 0's; the onsets fall "
-                        f"p50 {p50} / p99 {p99} / max {top} ms from ver. 2's beats (looked for within 80 ms; {unclear2} unclear).")
+                    notes.append(bgm_shows(samples, beats, sim))
+        if name == "eye":
+            notes.append(eye_decay(samples))
+        if name == "kokab":
+            notes.append(f"kokab: {integrated - SONG_LUFS:+.1f} dB against the songs' {SONG_LUFS:.0f} LUFS.")
         if name == "spring":
             (at_loop, usual), (off_loop, off_usual) = loop_jump(samples)
             notes.append(f"spring loop (end → {LOOP_START / SAMPLE_RATE:.3f} s): second difference at the "
@@ -244,6 +305,46 @@ def check(names, sim=None):
                          f"10 ms later would give {off_loop:.4f} against {off_usual:.4f}.")
         rows.append(row)
     return rows, notes
+
+
+def balance_table(out_dir, names):
+    """The balance of each song's melody, accompaniment and percussion, rendered apart by build.py
+    (out_dir/<name>.json), over the groups of eight beats in which the tune plays."""
+    import json
+    lines = ["| track | groups with the tune | melody over accompaniment: least / median | "
+             "melody over percussion: least / median | groups under 3 LU |", "|---|---|---|---|---|"]
+    for name in names:
+        path = Path(out_dir, f"{name}.json")
+        if not path.exists():
+            continue
+        windows = json.loads(path.read_text()).get("stems")
+        if not windows:
+            continue
+        tuned = [w for w in windows if w[1] > -50]
+        acc = np.array([w[1] - w[2] for w in tuned])
+        perc = np.array([w[1] - w[3] for w in tuned])
+        short = [w[0] for w in tuned if w[1] - w[2] < 3 or w[1] - w[3] < 3]
+        fmt = lambda a: f"{a.min():.1f} / {np.median(a):.1f} LU" if np.isfinite(a).any() else "no percussion"  # noqa: E731
+        lines.append(f"| {name} | {len(tuned)} of {len(windows)} | {fmt(acc)} | "
+                     f"{fmt(perc[np.isfinite(perc)]) if np.isfinite(perc).any() else 'no percussion'} | "
+                     f"{len(short)} |")
+    return "\n".join(lines)
+
+
+def full_report(names, sim=None, out_dir=None, rolls=None):
+    """The report: the tracks, the notes, the melody check, the balance."""
+    import melody
+    rows, notes = check(names, sim)
+    text = table(rows) + "\n\n" + "\n".join(f"- {n}" for n in notes) + "\n"
+    songs = [n for n in names if n not in ("kokab", "eye")]
+    if songs:
+        text += ("\nThe melody check (melody.py): each reference theme against the score's melody line, "
+                 "transposition-free, note for note in pitch and in place in the bar.\n\n"
+                 + melody.table(melody.check(songs, sim, rolls)) + "\n")
+    if out_dir and songs:
+        text += ("\nThe balance (build.py renders each song's melody, accompaniment and percussion apart; "
+                 "loudness per group of eight beats):\n\n" + balance_table(out_dir, songs) + "\n")
+    return rows, text
 
 
 def table(rows):
@@ -262,11 +363,12 @@ def main():
     parser.add_argument("names", nargs="*", default=list(TRACKS))
     parser.add_argument("--sim", help="zumbolo-sim to take the show beats from")
     parser.add_argument("--markdown", help="also write the report to this file")
+    parser.add_argument("--out", default=str(ROOT / "build" / "tools" / "music"),
+                        help="the folder build.py wrote its numbers to (for the songs' balance)")
     parser.add_argument("--readme", action="store_true",
                         help="put the report into tools/music/README.md (between its report marks)")
     args = parser.parse_args()
-    rows, notes = check(args.names, args.sim)
-    report = table(rows) + "\n\n" + "\n".join(f"- {n}" for n in notes) + "\n"
+    rows, report = full_report(args.names, args.sim, args.out)
     print(report)
     if args.markdown:
         Path(args.markdown).write_text(report, encoding="utf-8")

@@ -13,8 +13,6 @@ the length of its beat, so the notes fall on the dance however the show nudges i
     score.write("tell.mid", end_ms=209528)
 """
 
-import mido
-
 NOTE_NAMES = {"C": 0, "D": 2, "E": 4, "F": 5, "G": 7, "A": 9, "B": 11}
 DRUM_KEYS = {
     "kick": 36, "side": 37, "snare": 38, "clap": 39, "snare2": 40, "lowtom": 41, "hihat": 42,
@@ -97,6 +95,22 @@ class Score:
                 seen += 1
         return None
 
+    def balance(self, melody, accompaniment_db=0.0, percussion_db=0.0):
+        """Sets the accompaniment (every tonal part not named in `melody`) and the percussion the
+        given number of dB from the levels their volume controllers (7) have, so that the tune
+        stands out. Where that would take a controller past 127, every part is lowered alike
+        instead (the track's loudness is set afterwards)."""
+        def db(part):
+            return percussion_db if part.channel == 9 else (0.0 if part.name in melody else accompaniment_db)
+
+        # the synthesizer's gain goes with the square of controller 7
+        factors = {id(part): 10 ** (db(part) / 40) for part in self.parts}
+        top = max([v * factors[id(part)] / 127 for part in self.parts for _, c, v in part.controls if c == 7],
+                  default=1.0)
+        for part in self.parts:
+            factor = factors[id(part)] / max(1.0, top)
+            part.controls = [(beat, c, max(1, round(v * factor)) if c == 7 else v) for beat, c, v in part.controls]
+
     def beat_length_ms(self, k):
         """The length of beat k; after the last known beat the last length goes on."""
         if k + 1 < len(self.beat_times):
@@ -115,6 +129,8 @@ class Score:
     def write(self, path, end_ms):
         """A type-1 MIDI file: the tempo map on track 0, one track per part. Every note must end by
         end_ms; the tempo map runs on to the end."""
+        import mido  # only here: the scores themselves are plain Python
+
         midi = mido.MidiFile(type=1, ticks_per_beat=self.TICKS)
         tempo = mido.MidiTrack()
         midi.tracks.append(tempo)

@@ -9,11 +9,14 @@ namespace zumbolo::sim {
 const char* const kUsage =
     "usage: zumbolo-sim [options] [-- program-arguments...]\n"
     "  --dir DIR            folder of zumbolo.ini and the track files (default: a new temporary folder)\n"
-    "  --work-area WxH      width and height of the work area (default 1280x770)\n"
+    "  --work-area WxH[+X+Y]  width and height of the primary screen's work area, and where it\n"
+    "                       begins (default 1280x770+0+0)\n"
+    "  --screen WxH+X+Y     the work area of one more screen (repeatable)\n"
     "  --seed N             seed of the random generator (default: from the clock)\n"
     "  --until MS           virtual time at which the main window is asked to close (default 60000)\n"
     "  --at MS:WHAT         at MS, do what a user would: an action or menu item name, tray-left,\n"
-    "                       tray-right, click, key:N, taskbar-created (repeatable)\n"
+    "                       tray-right, click, key:N, taskbar-created, fullscreen-on (a full-screen\n"
+    "                       window becomes active), fullscreen-off (it goes) (repeatable)\n"
     "  --track NAME=MS      simulated duration of a track file (e.g. tell.res=209528)\n"
     "  --stall MS:D         the user-interface thread is busy from MS for D ms (repeatable)\n"
     "  --log FILE           where the log goes (default: standard output)\n"
@@ -47,6 +50,30 @@ std::optional<Ticks> Milliseconds(std::string_view text) {
     }
   }
   return ticks;
+}
+
+// WxH, or WxH+X+Y with a - for a negative coordinate (WxH-X+Y); with `place_required` only the
+// second.
+std::optional<WorkArea> ScreenArea(std::string_view text, bool place_required) {
+  const std::size_t x = text.find('x');
+  if (x == std::string_view::npos) return std::nullopt;
+  const std::size_t sign = text.find_first_of("+-", x + 1);
+  const auto w = WholeNumber(text.substr(0, x));
+  const auto h = WholeNumber(text.substr(x + 1, sign == std::string_view::npos ? std::string_view::npos : sign - x - 1));
+  if (!w || !h || *w <= 0 || *h <= 0 || *w > 100000 || *h > 100000) return std::nullopt;
+  WorkArea area{static_cast<int>(*w), static_cast<int>(*h)};
+  if (sign == std::string_view::npos) {
+    if (place_required) return std::nullopt;
+    return area;
+  }
+  const std::size_t second = text.find_first_of("+-", sign + 1);
+  if (second == std::string_view::npos) return std::nullopt;
+  const auto left = WholeNumber(text.substr(sign + 1, second - sign - 1));
+  const auto top = WholeNumber(text.substr(second + 1));
+  if (!left || !top || *left > 100000 || *top > 100000) return std::nullopt;
+  area.left = static_cast<int>(text[sign] == '-' ? -*left : *left);
+  area.top = static_cast<int>(text[second] == '-' ? -*top : *top);
+  return area;
 }
 
 std::optional<std::int64_t> ClockTime(std::string_view text) {
@@ -88,11 +115,13 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
     if (option == "--dir") {
       options.dir = value;
     } else if (option == "--work-area") {
-      const std::size_t x = value.find('x');
-      const auto w = WholeNumber(std::string_view(value).substr(0, x));
-      const auto h = x == std::string::npos ? std::nullopt : WholeNumber(std::string_view(value).substr(x + 1));
-      if (!w || !h || *w <= 0 || *h <= 0 || *w > 100000 || *h > 100000) return bad();
-      options.work_area = {static_cast<int>(*w), static_cast<int>(*h)};
+      const auto area = ScreenArea(value, false);
+      if (!area) return bad();
+      options.work_area = *area;
+    } else if (option == "--screen") {
+      const auto area = ScreenArea(value, true);
+      if (!area) return bad();
+      options.screens.push_back(*area);
     } else if (option == "--seed") {
       const auto seed = WholeNumber(value);
       if (!seed || *seed < 0 || *seed > 0xFFFFFFFFLL) return bad();

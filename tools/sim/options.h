@@ -15,7 +15,8 @@ namespace zumbolo::sim {
 
 struct TimedAction {
   Ticks at;
-  std::string what;  // an action's or a menu item's name, tray-left, tray-right, click, key:N, taskbar-created
+  std::string what;  // an action's or a menu item's name, tray-left, tray-right, click, key:N,
+                     // taskbar-created, fullscreen-on, fullscreen-off
 };
 
 struct Stall {
@@ -25,7 +26,8 @@ struct Stall {
 
 struct Options {
   std::optional<std::filesystem::path> dir;  // none: a new temporary folder, removed at exit
-  WorkArea work_area{1280, 770};
+  WorkArea work_area{1280, 770};      // the primary screen's
+  std::vector<WorkArea> screens;      // the other screens' work areas
   std::optional<std::uint32_t> seed;  // none: from the clock
   Ticks until = FromMs(60000);
   std::vector<TimedAction> actions;

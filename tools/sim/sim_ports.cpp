@@ -169,6 +169,18 @@ void SimPlayer::ScheduleEnd() {
 
 // ---- The shell -----------------------------------------------------------------------------
 
+std::vector<WorkArea> SimShell::ScreenWorkAreas() {
+  std::vector<WorkArea> all = {work_area_};
+  all.insert(all.end(), screens_.begin(), screens_.end());
+  return all;
+}
+
+std::string SimShell::SetStartAtLogin(bool on) {
+  if (login_start_unwritable) return "cannot write the autostart entry";
+  starts_at_login = on;
+  return {};
+}
+
 LocalDate SimShell::Today() {
   using namespace std::chrono;
   const std::int64_t seconds = clock_start_ + WholeMs(scheduler_.Now()) / 1000;

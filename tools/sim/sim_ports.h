@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/bitmap.h"
 #include "ports/media_graph.h"
@@ -64,11 +65,13 @@ class SimPlayer : public MediaGraph {
   PlayerState State() override;
   void RemoveAll() override;
   void SetPosition(std::int64_t position) override;
+  void SetVolume(long volume) override { volume_ = volume; }
 
   // For tests: what is loaded, and where it stands.
   std::optional<std::string> Loaded() const;
   Ticks Position() const;
   bool Running() const { return running_; }
+  long Volume() const { return volume_; }
 
  private:
   struct Track {
@@ -86,24 +89,35 @@ class SimPlayer : public MediaGraph {
   Ticks since_ = 0;
   bool end_delivered_ = false;  // the end of the track at its last position has been reported
   std::uint64_t generation_ = 0;
+  long volume_ = kFullVolume;
 };
 
 class SimShell : public Shell {
  public:
-  SimShell(Scheduler& scheduler, WorkArea work_area, std::int64_t clock_start_seconds,
-           std::string date_pattern = {})
+  // `screens`: the work areas of the other screens, beside the primary's `work_area`.
+  SimShell(Scheduler& scheduler, WorkArea work_area, std::vector<WorkArea> screens,
+           std::int64_t clock_start_seconds, std::string date_pattern = {})
       : scheduler_(scheduler),
         work_area_(work_area),
+        screens_(std::move(screens)),
         clock_start_(clock_start_seconds),
         date_pattern_(std::move(date_pattern)) {}
 
   WorkArea GetWorkArea() override { return work_area_; }
+  std::vector<WorkArea> ScreenWorkAreas() override;
+  // For tests: the screens as they are from now on.
+  void SetScreens(WorkArea primary, std::vector<WorkArea> others) {
+    work_area_ = primary;
+    screens_ = std::move(others);
+  }
   LocalDate Today() override;
   std::string ShortDatePattern() override { return date_pattern_; }
   void AddTrayIcon() override { ++tray_icons_added; }
   void RemoveTrayIcon() override { ++tray_icons_removed; }
   ScreenPoint CursorPos() override { return {}; }
   void ShowPopupMenu(ScreenPoint) override { ++menus_shown; }
+  bool StartsAtLogin() override { return starts_at_login; }
+  std::string SetStartAtLogin(bool on) override;
   void ShowError(std::string_view) override {}
   void ShowMessage(std::string_view, std::string_view, int, int) override {}
   void ProcessPendingEvents() override {}
@@ -113,10 +127,13 @@ class SimShell : public Shell {
   int tray_icons_removed = 0;
   int menus_shown = 0;
   bool quit = false;
+  bool starts_at_login = false;
+  bool login_start_unwritable = false;  // SetStartAtLogin fails
 
  private:
   Scheduler& scheduler_;
   WorkArea work_area_;
+  std::vector<WorkArea> screens_;
   std::int64_t clock_start_;  // local wall-clock time at virtual 0, seconds since 1970
   std::string date_pattern_;
 };
@@ -129,6 +146,7 @@ class SimStage : public Stage {
   void MoveMainWindow(int left, int top) override { main = {left, top}; }
   void QueueMainWindowMove(int left, int top) override { main = {left, top}; }
   void BringToFront() override {}
+  void ShowMainWindow(bool visible) override { main_visible = visible; }
   void SetPopupPicture(Popup popup, const Bitmap&, int width, int height) override {
     popups[Index(popup)].size = {width, height};
   }
@@ -148,6 +166,7 @@ class SimStage : public Stage {
   int figure_size = 0;
   std::array<Bitmap, 3> figures;
   Point main;
+  bool main_visible = true;
   std::array<PopupState, 2> popups;
 };
 

@@ -41,6 +41,8 @@ std::function<void(TForm1&)> UserAction(const std::string& what) {
   if (what == "tray-right") return [](TForm1& f) { f.TrayCallback(kRightButtonDown); };
   if (what == "click") return [](TForm1& f) { f.FormClick(); };
   if (what == "taskbar-created") return [](TForm1& f) { f.TaskbarCreated(); };
+  if (what == "fullscreen-on") return [](TForm1& f) { f.FullScreenChanged(true); };
+  if (what == "fullscreen-off") return [](TForm1& f) { f.FullScreenChanged(false); };
   if (what.rfind("key:", 0) == 0) {
     int key = 0;
     const char* first = what.data() + 4;
@@ -55,10 +57,12 @@ Simulation::Simulation(const Options& options, std::ostream& log)
     : options_(options),
       log_(log),
       player_(scheduler_, options.tracks),
-      shell_(scheduler_, options.work_area, options.clock ? *options.clock : LocalNow(), options.date_pattern) {
+      shell_(scheduler_, options.work_area, options.screens, options.clock ? *options.clock : LocalNow(),
+             options.date_pattern) {
   if (options_.dir) {
     dir_ = *options_.dir;
-    std::filesystem::create_directories(dir_);
+    // A folder that cannot be made is the program's to tell, as on the desktop.
+    std::filesystem::create_directories(dir_, dir_error_);
   } else {
     dir_ = NewTemporaryFolder();
     own_dir_ = true;
@@ -92,7 +96,12 @@ void Simulation::Start() {
   for (const Stall& stall : options_.stalls) scheduler_.Stall(stall.from, stall.length);
   std::uint32_t seed = options_.seed ? *options_.seed
                                      : static_cast<std::uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-  form_->Start({.args = options_.program_args, .exe_dir = dir_, .settings_dir = dir_, .random_seed = seed});
+  form_->Start({.args = options_.program_args,
+                .exe_dir = dir_,
+                .settings_dir = dir_,
+                .random_seed = seed,
+                .exe_dir_error = dir_error_,
+                .settings_dir_error = dir_error_});
   for (const TimedAction& action : options_.actions) {
     auto act = UserAction(action.what);
     scheduler_.Ui(action.at, Lane::User, [this, act] {

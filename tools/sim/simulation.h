@@ -45,6 +45,7 @@ class Simulation {
   std::ostream& log_;
   std::filesystem::path dir_;
   bool own_dir_ = false;
+  std::error_code dir_error_;  // why --dir could not be made
   Scheduler scheduler_;
   SimBeatTimer beat_timer_{scheduler_};
   SimUiTimer after_show_timer_{scheduler_};

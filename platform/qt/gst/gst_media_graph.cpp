@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <filesystem>
@@ -224,6 +225,13 @@ Pipeline MakePlaybin(const gchar* uri, LooseElement sink) {
   return playbin;
 }
 
+// The player's volume (hundredths of a decibel) as the amplitude factor of GStreamer's volume
+// elements; the player's silence is 0.
+gdouble LinearVolume(long volume) {
+  if (volume <= kSilentVolume) return 0.0;
+  return std::pow(10.0, static_cast<double>(volume) / 2000.0);
+}
+
 // ---- Short tracks, played from memory ----------------------------------------------------------
 
 // A short track's sound, decoded once: 16-bit samples, interleaved, in the decoder's rate and
@@ -415,6 +423,9 @@ struct GstMediaGraph::Impl {
   gst::Ref<GstElement> audio_sink;
   bool sink_has_played = false;
   GstClockTime seeked_to = 0;
+  // The volume, and the volume element that applies it to the current track (the pipeline's).
+  long volume = kFullVolume;
+  GstElement* volume_element = nullptr;
 
   Impl(UiThreadPoster& poster, std::string sink_description) : ui(poster), sink(std::move(sink_description)) {}
 
@@ -465,6 +476,7 @@ struct GstMediaGraph::Impl {
 
   // Empties the graph: the track and everything that played it go.
   void Teardown() {
+    volume_element = nullptr;
     running = false;
     plays_from_memory = false;
     audio_sink.reset();
@@ -516,12 +528,11 @@ struct GstMediaGraph::Impl {
         from_memory = MakeMemoryPipeline(std::move(track), sink_bin, name);
       }
     }
-    if (from_memory) {
-      Adopt(std::move(from_memory), name, false);
-      plays_from_memory = true;
-    } else {
-      Adopt(MakePlaybin(uri.get(), std::move(sink_bin)), name, true);
-    }
+    const bool is_playbin = !from_memory;
+    Pipeline chosen = is_playbin ? MakeFilePlaybin(uri.get(), std::move(sink_bin)) : std::move(from_memory);
+    ApplyVolume();  // before the preroll: a track from memory goes to the sink in one buffer
+    Adopt(std::move(chosen), name, is_playbin);
+    plays_from_memory = !is_playbin;
     audio_sink = std::move(sink_ref);
   }
 
@@ -547,6 +558,35 @@ struct GstMediaGraph::Impl {
       throw MediaError(failure.text, failure.code);
     }
     context->prerolled = true;
+  }
+
+  // A playbin with a volume element of our own as its audio filter: the playbin's own volume goes
+  // to a PulseAudio sink's stream, which forgets it when the sink is set up afresh.
+  Pipeline MakeFilePlaybin(const gchar* uri, LooseElement sink_bin) {
+    Pipeline playbin = MakePlaybin(uri, std::move(sink_bin));
+    if (GstElement* volume_control = gst_element_factory_make("volume", nullptr)) {
+      g_object_set(playbin.get(), "audio-filter", volume_control, nullptr);  // the playbin takes it
+      volume_element = volume_control;
+    }
+    return playbin;
+  }
+
+  void ApplyVolume() {
+    if (volume_element) g_object_set(volume_element, "volume", LinearVolume(volume), nullptr);
+  }
+
+  // A new volume for the track in the graph. A track from memory is in the sink already, whole:
+  // it goes through its volume element again by a seek to where it is (a stopped one waits
+  // where it stopped, see HoldWhereStopped).
+  void ChangeVolume(long new_volume) {
+    volume = new_volume;
+    if (!pipeline || !volume_element) return;
+    ApplyVolume();
+    // A track that has played to its end has nothing left to hear.
+    if (!plays_from_memory || ui_side->ended_epoch == ui_side->epoch) return;
+    gint64 position = -1;
+    if (!gst_element_query_position(pipeline.get(), GST_FORMAT_TIME, &position) || position < 0) return;
+    SeekTo(static_cast<GstClockTime>(position));
   }
 
   // A short track decoded whole, or nothing when it is not short (or cannot be decoded here, in
@@ -581,7 +621,10 @@ struct GstMediaGraph::Impl {
   Pipeline MakeMemoryPipeline(std::shared_ptr<MemoryTrack> track, LooseElement& sink_bin, const std::string& name) {
     LooseElement source(gst_element_factory_make("appsrc", nullptr));
     if (!source) return nullptr;
-    std::vector<GstElement*> chain{source.get()};
+    // The volume, in passthrough at full volume.
+    LooseElement volume_control(gst_element_factory_make("volume", nullptr));
+    if (!volume_control) return nullptr;
+    std::vector<GstElement*> chain{source.get(), volume_control.get()};
     LooseElement convert, resample;
     TunePulsesinks(sink_bin.get(), GiveALargerBuffer);
     if (!SinkTakes(sink_bin.get(), track->caps.get())) {
@@ -603,12 +646,16 @@ struct GstMediaGraph::Impl {
     Pipeline from_memory = Own(gst_pipeline_new(nullptr));
     for (GstElement* element : chain) gst_bin_add(GST_BIN(from_memory.get()), element);
     source.release();
+    volume_element = volume_control.release();
     convert.release();
     resample.release();
     sink_bin.release();
     bool linked = true;
     for (std::size_t i = 1; i < chain.size(); ++i) linked = linked && gst_element_link(chain[i - 1], chain[i]);
-    if (!linked) throw MediaError("The audio sink \"" + sink + "\" cannot play " + name, GST_STREAM_ERROR_FORMAT);
+    if (!linked) {
+      volume_element = nullptr;
+      throw MediaError("The audio sink \"" + sink + "\" cannot play " + name, GST_STREAM_ERROR_FORMAT);
+    }
     return from_memory;
   }
 
@@ -638,6 +685,7 @@ GstMediaGraph::~GstMediaGraph() { Release(); }
 void GstMediaGraph::Create(MediaEvents& events) {
   impl_->gst_ok = InitGstreamer();
   impl_->Teardown();
+  impl_->volume = kFullVolume;
   impl_->ui_side->events = &events;
   impl_->created = true;
 }
@@ -687,6 +735,8 @@ PlayerState GstMediaGraph::State() {
 }
 
 void GstMediaGraph::RemoveAll() { impl_->Teardown(); }
+
+void GstMediaGraph::SetVolume(long volume) { impl_->ChangeVolume(volume); }
 
 void GstMediaGraph::SetPosition(std::int64_t position) {
   Impl& d = *impl_;

@@ -27,6 +27,7 @@ class GstMediaGraph : public MediaGraph {
   PlayerState State() override;
   void RemoveAll() override;
   void SetPosition(std::int64_t position) override;
+  void SetVolume(long volume) override;
 
  private:
   struct Impl;

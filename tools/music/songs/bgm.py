@@ -26,7 +26,9 @@ quarter note, a 2/4 bar two beats, so the can-can's 16-bar strain takes four gro
             336-343 the final cadence
             344     the last C major chord, ringing to the end of the track
 
-Key C major, the second strain in F. A bass drum and a snare on every beat from 0 to 344.
+Key C major, the second strain in F. The percussion is the orchestra's: the bass drum on the first
+beat of each bar, with the cymbals in the loud strains, the snare on every beat of the hammered
+passages and of the fast ending, the triangle in the soft strains.
 """
 
 import sys
@@ -38,10 +40,15 @@ from beats import track_ms  # noqa: E402
 
 SHOW_START = 35  # the show's beat 12
 FINAL = 344  # the show's last beat (92 of pass 4): the final chord
+BARS = (SHOW_START, 2)  # a bar line every two beats from the show's start
+MELODY_LINE = ("violins",)  # the tune, for the melody check
+MELODY_PARTS = ("violins", "oboe", "piccolo", "trumpets", "flute", "glockenspiel", "clarinet")  # its loudness
+ACCOMPANIMENT_DB = -8  # dB on the accompaniment's own levels: its balance under the tune
+PERCUSSION_DB = 1  # dB on the percussion's own levels: clear on the beats, under the tune
 
 # The can-can.
 A = ("C5/2 | D5/8 F5 E5 D5 | G5/4 G5 | G5/8 A5 E5 F5 | D5/4 D5 | D5/8 F5 E5 D5 | C5/8 C6 B5 A5 | G5/8 F5 E5 D5 | "
-     "C5/2 | D5/8 F5 E5 D5 | G5/4 G5 | G5/8 A5 E5 F5 | D5/4 D5 | D5/8 F5 E5 D5 | C5/8 G5 D5 E5 | C5/4 r/4")
+     "C5/2 | D5/8 F5 E5 D5 | G5/4 G5 | G5/8 A5 E5 F5 | D5/4 D5 | D5/8 F5 E5 D5 | C5/8 G5 D5 E5 | C5/4 G4/4")
 A_CHORDS = ("C/2 | G7/2 | C/2 | C/2 | G7/2 | G7/2 | C/4 G7/4 | G7/2 | "
             "C/2 | G7/2 | C/2 | C/2 | G7/2 | G7/2 | C/4 G7/4 | C/2")
 # The horns' counter-melody to it, in long notes.
@@ -155,17 +162,25 @@ def oompah(band, at, chord_text, level):
             band.timpani.note(beat, 0.45, timp if timp <= 43 else timp - 12, int(98 * loud))
 
 
-def percussion(band, at, beats, level, crash_every=8):
-    """Bass drum and snare on every beat, a lighter snare on the off-beats."""
+def percussion(band, at, beats, level, crash_every=8, accents=False):
+    """The bass drum on the first beat of each bar (the cymbals with it when loud, a crash every
+    `crash_every` beats), the triangle instead when soft; the snare on every beat of a hammered
+    passage (`accents`)."""
     loud = DYNAMICS[level]
     drums = band.drums
     for k in range(beats):
         beat = at + k
-        drums.hit(beat, "kick", int((112 if k % 2 == 0 else 104) * (0.5 + loud / 2)))
-        drums.hit(beat, "snare", int(112 * (0.7 + 0.3 * loud)))
-        drums.hit(beat + 0.5, "snare", int(56 * loud))
+        if accents:
+            drums.hit(beat, "snare", int(100 * loud))
+        if k % 2:
+            continue
+        if level in ("f", "ff"):
+            drums.hit(beat, "bassdrum", int(108 * loud))
+            drums.hit(beat, "splash", int(50 * loud), length=1)
+        else:
+            drums.hit(beat, "triangle", int(72 * loud))
         if crash_every and k % crash_every == 0 and level in ("f", "ff"):
-            drums.hit(beat, "crash2", int(76 * loud), length=1)
+            drums.hit(beat, "crash2", int(80 * loud), length=1)
 
 
 def lead(band, at, melody, level, who, bar=2):
@@ -194,12 +209,12 @@ def lead(band, at, melody, level, who, bar=2):
         play(band.horns2, at, melody, v(80), gate=0.85, octave=-1)
 
 
-def strain(band, at, melody, chords, level, who, bar=2, crash_every=8):
+def strain(band, at, melody, chords, level, who, bar=2, crash_every=8, accents=False):
     """A phrase: its tune, the oom-pah under it and the drums; returns the beat after it."""
     lead(band, at, melody, level, who, bar)
     oompah(band, at, chords, level)
     beats = int(sum(length for _, length, _ in harmony(chords)))
-    percussion(band, at, beats, level, crash_every)
+    percussion(band, at, beats, level, crash_every, accents)
     return at + beats
 
 
@@ -207,7 +222,7 @@ def introduction(band):
     """Beats 0 to 34, before the show's script starts."""
     at = strain(band, 0, FLOURISH, FLOURISH_CHORDS, "ff", "tutti", bar=None)
     at = strain(band, at, CALL, CALL_CHORDS, "f", "trumpets")
-    at = strain(band, at, HAMMER, HAMMER_CHORDS, "ff", "tutti", crash_every=4)
+    at = strain(band, at, HAMMER, HAMMER_CHORDS, "ff", "tutti", crash_every=4, accents=True)
     for k in range(8):
         band.timpani.note(at - 2 + k * 0.25, 0.25, "G2", 72 + 6 * k)
     oompah(band, at, VAMP_CHORDS, "mf")
@@ -231,7 +246,7 @@ def ending(band, score, end_ms):
     band.glock.chord(FINAL, 1, ["C6", "G6"], 90)
     band.pizz.chord(FINAL, 0.5, ["C2", "C3"], 115)
     band.timpani.note(FINAL, 0.9, "C2", 120)
-    band.drums.hit(FINAL, "kick", 124)
+    band.drums.hit(FINAL, "bassdrum", 124)
     band.drums.hit(FINAL, "crash", 122, length=2)
     band.drums.hit(FINAL, "crash2", 100, length=2)
 
@@ -255,27 +270,28 @@ def compose(score, end_ms=None):
     # Pass 1.
     at = strain(band, at, A, A_CHORDS, "mf", "strings")
     at = strain(band, at, A, A_CHORDS, "ff", "tutti")
-    at = strain(band, at, CODETTA, CODETTA_CHORDS, "ff", "tutti", crash_every=4)
+    at = strain(band, at, CODETTA, CODETTA_CHORDS, "ff", "tutti", crash_every=4, accents=True)
     at = strain(band, at, TO_F, TO_F_CHORDS, "f", "tutti", crash_every=0)
     # Pass 2.
     assert at == 111, at
     at = strain(band, at, B, B_CHORDS, "mf", "winds")
     at = strain(band, at, B, B_CHORDS, "f", "tutti")
     at = strain(band, at, RETURN, RETURN_CHORDS, "f", "low")
-    at = strain(band, at, RUN_DOWN, RUN_DOWN_CHORDS, "ff", "tutti", crash_every=0)
+    at = strain(band, at, RUN_DOWN, RUN_DOWN_CHORDS, "ff", "tutti", crash_every=0, accents=True)
     # Pass 3.
     assert at == 195, at
     at = strain(band, at, A, A_CHORDS, "ff", "tutti")
     play(band.horns2, at, A_COUNTER, 92, gate=0.98, bar=2)
     at = strain(band, at, A, A_CHORDS, "ff", "tutti")
-    at = strain(band, at, CODETTA, CODETTA_CHORDS, "ff", "tutti", crash_every=4)
-    at = strain(band, at, BREAK, BREAK_CHORDS, "ff", "tutti", bar=None)
+    at = strain(band, at, CODETTA, CODETTA_CHORDS, "ff", "tutti", crash_every=4, accents=True)
+    at = strain(band, at, BREAK, BREAK_CHORDS, "ff", "tutti", bar=None, accents=True)
     # Pass 4.
     assert at == 272, at
-    at = strain(band, at, STRETTA, STRETTA_CHORDS, "ff", "tutti")
+    at = strain(band, at, STRETTA, STRETTA_CHORDS, "ff", "tutti", accents=True)
     play(band.horns2, at, A_COUNTER, 96, gate=0.98, bar=2)
     at = strain(band, at, A, A_CHORDS, "ff", "tutti", crash_every=4)
-    at = strain(band, at, CADENCE, CADENCE_CHORDS, "ff", "tutti", crash_every=4)
+    at = strain(band, at, CADENCE, CADENCE_CHORDS, "ff", "tutti", crash_every=4, accents=True)
     assert at == FINAL, at
     ending(band, score, end_ms)
+    score.balance(MELODY_PARTS, ACCOMPANIMENT_DB, PERCUSSION_DB)
     return score

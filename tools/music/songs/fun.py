@@ -18,7 +18,8 @@ halves as 2. The tunes and chords are written in C and sound a tone higher, in D
     158-          124-127 and after         the final chord, ringing to the end of the track
 
 Where the show's passes begin comes from the score's labels (the show's beats 12, 84 and 116).
-Every beat from 0 to the show's last has the castanets, the bass drum and the tambourine on it.
+The percussion is a Neapolitan band's: the castanets and the tambourine on the first beat of each
+bar, in the refrains the bass drum with them and a cymbal where a phrase begins.
 """
 
 import sys
@@ -31,43 +32,51 @@ TRACK_MS = 2804 * 1152 * 1000 / 44100  # fun.res: 2804 audio frames
 KEY = 2  # written in C, sounds in D
 E = 1 / 3  # the song's eighth, in beats
 BAR = 2  # beats in a 6/8 bar
+BARS = (0, BAR)  # the bar lines: every even beat
+MELODY_LINE = ("trumpet", "violins")  # the tune, for the melody check
+MELODY_PARTS = ("trumpet", "violins")  # the tune, for its loudness
+ACCOMPANIMENT_DB = -8  # dB on the accompaniment's own levels: its balance under the tune
+PERCUSSION_DB = 0  # dB on the percussion's own levels: clear on the beats, under the tune
+
+CASTANETS = 85  # General MIDI percussion key
 
 # General MIDI programs (0-based)
 TRUMPET, VIOLIN, CLARINET, FLUTE, NYLON_GUITAR, PIZZICATO, ACCORDION, HORN, TUBA, TIMPANI = (
     56, 40, 71, 73, 24, 45, 21, 60, 58, 47)
-CASTANETS = 85  # General MIDI percussion key
 
 
 # ---- the tunes (in C) ------------------------------------------------------------------------
 
 # The verse: four couplets, each a line of two bars and its echo of two ("tu saje addò? tu saje
-# addò?"). Its pickup is the eighth before.
+# addò?"), the first two on the tonic and its dominant, the last two climbing in sequence to E minor
+# (B7-Em) and to G (D7-G), the dominant of the refrain. Its pickup is the eighth before.
 VERSE_PICKUP = "G4/8t"
 VERSE = (
     "C5/4t C5/8t C5/4t E5/8t | G5/4 E5/4t C5/8t | F5/4t E5/8t D5/4 | F5/4t E5/8t D5/4t G4/8t | "
-    "B4/4t B4/8t B4/4t D5/8t | F5/4 D5/4t B4/8t | E5/4t D5/8t C5/4 | E5/4t D5/8t C5/4t G4/8t | "
-    "A4/4t A4/8t A4/4t C5/8t | F5/4 C5/4t A4/8t | G5/4t F5/8t E5/4 | G5/4t F5/8t E5/4t E5/8t | "
-    "F#5/4t F#5/8t F#5/4t A5/8t | G5/4 D5/4t B4/8t | D5/4t C5/8t B4/4 | F5/4t E5/8t D5/4"
+    "B4/4t B4/8t B4/4t D5/8t | F5/4 D5/4t B4/8t | E5/4t D5/8t C5/4 | E5/4t D5/8t C5/4t B4/8t | "
+    "D#5/4t D#5/8t D#5/4t F#5/8t | G5/4 E5/4t B4/8t | A5/4t G5/8t F#5/4 | A5/4t G5/8t E5/4t D5/8t | "
+    "F#5/4t F#5/8t F#5/4t A5/8t | G5/4 D5/4t B4/8t | C5/4t B4/8t A4/4 | G4/2"
 )
-VERSE_CHORDS = "C C G7 G7 | G7 G7 C C | F F C C | D7 G G7 G7"
+VERSE_CHORDS = "C C G7 G7 | G7 G7 C C | B7 Em B7 Em | D7 G D7 G"
 
-# The refrain: "Jammo, jammo, 'ncoppa jammo jà!" twice, "funiculì, funiculà" climbing like the
-# cable car, "'ncoppa jammo jà, funiculì, funiculà!"
+# The refrain (Denza's, in C here): "Jammo, jammo, 'ncoppa jammo jà" twice over the dominant's
+# pedal, "funiculì, funiculà" on one note over the bass falling by semitones, and "'ncoppa jammo
+# jà, funiculì, funiculà!" down to the tonic.
 REFRAIN = (
-    "G4/4 C5/4 | E5/4 C5/4 | G5/4t E5/8t D5/4t C5/8t | D5/2 | "
-    "G4/4 B4/4 | D5/4 B4/4 | F5/4t D5/8t B4/4t D5/8t | C5/4 G4/8t A4/8t B4/8t | "
-    "C5/4 G4/8t B4/8t C5/8t | D5/4 B4/8t C5/8t D5/8t | E5/4 C5/8t D5/8t E5/8t | F5/4 r/8t F5/8t G5/8t | "
-    "A5/4t G5/8t F5/4t A5/8t | G5/4 G4/8t A4/8t B4/8t | D5/4 F5/8t E5/8t D5/8t | C5/2"
+    "B4/4 A4/8t r/4t | B4/4 A4/8t r/8t A4/8t | C5/4t B4/8t A4/4t C5/8t | B4/2 | "
+    "B4/4 A4/8t r/4t | B4/4 A4/8t r/8t A4/8t | C5/4t B4/8t A4/4t C5/8t | G4/4t E4/8t E4/8t r/8t E4/8t | "
+    "E4/4t E4/8t E4/8t r/8t E4/8t | E4/4t E4/8t E4/8t r/8t E4/8t | E4/4t E4/8t E4/8t r/8t E4/8t | C5/2 | "
+    "D5/4t C5/8t A4/4t C5/8t | G4/4t E4/8t E4/4t F4/8t | G4/4t F4/8t E4/4t D4/8t | C4/2"
 )
-# A bar of two chords changes on its second beat.
-REFRAIN_CHORDS = "C C C,G G | G7 G7 G7 C | C G7 C F | F C/G G7 C"
+# A bar of two chords changes on its second beat; 'X/Y' is X over the bass Y.
+REFRAIN_CHORDS = "G/D,D7 G/D,D7 D7 G/D | G/D,D7 G/D,D7 D7 C | Am Caug/G# C/G Am/E | F,Dm C,Am G7 C"
 
-# A second voice for the refrain: thirds and sixths under the tune, on its long notes.
+# Its second voice, a third or a sixth below, as Denza's inner voice has it.
 REFRAIN_ALTO = (
-    "E4/4 E4/4 | G4/4 E4/4 | E5/4t C5/8t B4/4t A4/8t | B4/2 | "
-    "F4/4 G4/4 | B4/4 G4/4 | D5/4t B4/8t G4/4t B4/8t | E4/4 r/4 | "
-    "E4/4 r/4 | B4/4 r/4 | C5/4 r/4 | A4/4 r/8t A4/8t B4/8t | "
-    "C5/4t B4/8t A4/4t C5/8t | E5/4 r/4 | B4/4 D5/8t C5/8t B4/8t | E4/2"
+    "G4/4 F#4/8t r/4t | G4/4 F#4/8t r/8t F#4/8t | A4/4t G4/8t F#4/4t A4/8t | G4/2 | "
+    "G4/4 F#4/8t r/4t | G4/4 F#4/8t r/8t F#4/8t | A4/4t G4/8t F#4/4t A4/8t | E4/4t C4/8t C4/8t r/8t C4/8t | "
+    "C4/4t C4/8t C4/8t r/8t C4/8t | C4/4t C4/8t C4/8t r/8t C4/8t | C4/4t C4/8t C4/8t r/8t C4/8t | A4/2 | "
+    "B4/4t A4/8t F4/4t A4/8t | E4/4t C4/8t C4/4t D4/8t | D4/4t D4/8t C4/4t B3/8t | G3/2"
 )
 
 
@@ -121,7 +130,7 @@ class Band:
         self.drums = score.drums()
         self.tonal = [self.trumpet, self.violin, self.clarinet, self.flute, self.guitar, self.pizz,
                       self.accordion, self.horn, self.tuba, self.timpani]
-        for part, volume, pan in ((self.trumpet, 100, 70), (self.violin, 96, 50), (self.clarinet, 90, 80),
+        for part, volume, pan in ((self.trumpet, 122, 70), (self.violin, 118, 50), (self.clarinet, 90, 80),
                                   (self.flute, 84, 84), (self.guitar, 84, 40), (self.pizz, 90, 30),
                                   (self.accordion, 62, 90), (self.horn, 78, 60), (self.tuba, 104, 64),
                                   (self.timpani, 100, 64)):
@@ -159,20 +168,22 @@ class Band:
                 part.chord(start + n * BAR, 0.98, voicing(first, low), velocity)
                 part.chord(start + n * BAR + 1, 0.98, voicing(second, low), velocity)
 
-    def beats(self, start, count, kick=(96, 76), tambourine=84, snare=0, crash=True):
-        """Percussion on every beat: the castanets, the bass drum and the tambourine; the snare
-        on the second beat of a bar; a cymbal on the first. The castanets' sharp click is what
-        marks the beat in the audio: it stands out against everything else on the beat."""
-        for k in range(count):
-            self.beat(start + k, k % 2 == 0, kick, tambourine, snare)
-        if crash:
-            self.drums.hit(start, "crash", 92)
+    def beats(self, start, count, kick=(96, 76), tambourine=84, crash=True):
+        """The band's percussion over `count` beats: the castanets and the tambourine on the first
+        beat of each bar, the bass drum with them in the loud refrains, a cymbal where the phrase
+        begins."""
+        loud = kick[0] >= 100
+        for k in range(0, count, 2):
+            self.beat(start + k, True, kick if loud else (0, 0), tambourine)
+        if crash and loud:
+            self.drums.hit(start, "crash2", 80, length=1)
 
     def beat(self, at, strong, kick=(96, 76), tambourine=84, snare=0):
-        self.drums.hit(at, CASTANETS, 120 if strong else 112)
-        self.drums.hit(at, "kick", kick[0] if strong else kick[1])
-        self.drums.hit(at, "tambourine", int(0.55 * (tambourine if strong else tambourine - 12)))
-        if snare and not strong:
+        self.drums.hit(at, CASTANETS, (120 if kick[0] >= 100 else 104) if strong else 96)
+        self.drums.hit(at, "tambourine", int(0.5 * (tambourine if strong else tambourine - 12)))
+        if kick[0 if strong else 1]:
+            self.drums.hit(at, "bassdrum", kick[0] if strong else kick[1])
+        if snare:
             self.drums.hit(at, "snare", snare)
 
 
@@ -208,7 +219,7 @@ def compose(score):
     band.tune(band.violin, intro, TAG, 84, octave=1)
     band.tune(band.horn, intro, TAG_ALTO, 74)
     band.oompa(intro, TAG_CHORDS, velocity=72)
-    band.beats(intro, 8, kick=(100, 80), tambourine=92, snare=70)
+    band.beats(intro, 8, kick=(100, 80), tambourine=92)
 
     # Verse: the violins with the tune, the clarinet answering each couplet's second echo an
     # octave down, the accordion holding the harmony.
@@ -227,7 +238,7 @@ def compose(score):
     band.tune(band.clarinet, first, REFRAIN_ALTO, 82)
     band.pads(band.horn, first, refrain_chords, 58)
     band.oompa(first, refrain_chords, velocity=72)
-    band.beats(first, 32, kick=(104, 84), tambourine=92, snare=74)
+    band.beats(first, 32, kick=(104, 84), tambourine=92)
 
     # Interlude: the introduction again.
     interlude = first + 32
@@ -235,7 +246,7 @@ def compose(score):
     band.tune(band.clarinet, interlude, TAG, 84)
     band.tune(band.horn, interlude, TAG_ALTO, 70)
     band.oompa(interlude, TAG_CHORDS, velocity=68)
-    band.beats(interlude, 8, kick=(98, 78), tambourine=88, snare=66)
+    band.beats(interlude, 8, kick=(98, 78), tambourine=88)
 
     # Refrain, second time (the show's first pass through it): the violins an octave up.
     second = refrain_a
@@ -244,7 +255,7 @@ def compose(score):
     band.tune(band.clarinet, second, REFRAIN_ALTO, 84)
     band.pads(band.horn, second, refrain_chords, 66)
     band.oompa(second, refrain_chords, velocity=78)
-    band.beats(second, 32, kick=(108, 88), tambourine=98, snare=82)
+    band.beats(second, 32, kick=(108, 88), tambourine=98)
 
     # Refrain, third time (the show's second pass): everybody; the flute runs in eighths.
     third = refrain_b
@@ -260,7 +271,7 @@ def compose(score):
                 band.flute.note(third + n * BAR + beat + i * E, E * 0.9, key, 86 if i == 0 else 74)
     band.pads(band.horn, third, refrain_chords, 74)
     band.oompa(third, refrain_chords, velocity=84)
-    band.beats(third, 32, kick=(112, 92), tambourine=104, snare=90)
+    band.beats(third, 32, kick=(112, 92), tambourine=104)
 
     # Coda: the last line broadly ...
     band.tune(band.trumpet, coda, bars(TAG, 0, 3), 110)
@@ -268,7 +279,7 @@ def compose(score):
     band.tune(band.horn, coda, bars(TAG_ALTO, 0, 3), 80)
     band.tune(band.clarinet, coda, bars(TAG_ALTO, 0, 3), 86)
     band.oompa(coda, TAG_CHORDS[:3], velocity=84)
-    band.beats(coda, 6, kick=(112, 92), tambourine=104, snare=90)
+    band.beats(coda, 6, kick=(112, 92), tambourine=104)
     # ... "funiculà" on the tonic, a stab on the dominant ...
     cadence = coda + 6
     band.trumpet.note(cadence, 0.9, voicing("C", 72, 1)[0], 108)
@@ -281,7 +292,7 @@ def compose(score):
         part.chord(stab, 0.85, voicing("G7", low), 100)
     band.tuba.note(stab, 0.85, bass_note("G7"), 104)
     band.timpani.note(stab, 0.5, bass_note("G7", 40), 96)
-    band.beat(stab, False, kick=(104, 104), tambourine=108, snare=96)
+    band.beat(stab, False, kick=(104, 104), tambourine=108)
     # ... and the final chord, held to the end of the track.
     final = cadence + 2
     ring = end - final
@@ -303,3 +314,4 @@ def compose(score):
     for part in band.tonal + [band.drums]:
         for i in range(13):
             part.control(fade_from + (end - fade_from) * i / 12, 11, int(127 - 87 * i / 12))
+    score.balance(MELODY_PARTS, ACCOMPANIMENT_DB, PERCUSSION_DB)

@@ -10,17 +10,20 @@ puts the end's last 0.984 s in front as the lead-in.
 
     bars   what plays
     1-6    ritornello: the theme (a a b) forte, then its echo piano
-    7-14   the birds: solo violins trilling and calling over a held E
-    15-16  ritornello: b forte and piano
-    17-28  the brook: murmuring sixteenths in thirds
-    29-31  ritornello in B major
-    32-39  the thunder: tremolo and lightning scales in C sharp minor
-    40-42  ritornello in C sharp minor
-    43-48  the birds again
-    49-51  ritornello in E
-    52-63  solo violin in broken chords
-    64-69  ritornello forte and piano
-    70-72  b forte, b piano, the cadence and the pick-up into bar 1
+    7-13   the second motif forte, and its echo piano half a bar later
+    14-21  the birds: solo violins trilling and calling over a held E
+    22-24  the second motif, forte
+    25-34  the brook: murmuring sixteenths in thirds
+    35-37  the second motif in B major
+    38-45  the thunder: tremolo and lightning scales, on to C sharp minor
+    46-48  the second motif in C sharp minor
+    49-54  the birds again
+    55-57  ritornello in E
+    58-65  solo violin in broken chords
+    66-72  the second motif and its echo, whose last eighth is the theme's pick-up into bar 1
+
+The themes are Vivaldi's (the first violin of his Allegro), the bass moving E-A-A#-B under the
+theme's third bar as his does.
 """
 
 from fractions import Fraction
@@ -37,9 +40,13 @@ CROSSFADE_MS = 500.0
 LOUDNESS = -16.0
 
 PCM_MS = 5704 * 1152 * 1000 / 44100  # the decoded track: (5705 - 1) frames of 1152 samples
-BARS = 72
+BAR_COUNT = 72  # bars from the loop start to the end
 UPBEAT = 2  # beats before bar 1 (492 ms each)
-BEAT_MS = (PCM_MS - LOOP_START_MS) / (4 * BARS)
+BARS = (UPBEAT, 4)  # the bar lines, for the melody check
+MELODY_LINE = ("violin 1",)  # the tune, for the melody check
+MELODY_PARTS = ("violin 1",)  # the tune, for its loudness
+ACCOMPANIMENT_DB = -6  # dB on the accompaniment's own levels: its balance under the tune
+BEAT_MS = (PCM_MS - LOOP_START_MS) / (4 * BAR_COUNT)
 
 VIOLIN, CELLO, STRINGS, HARPSICHORD, CONTRABASS = 40, 42, 48, 6, 43
 
@@ -47,6 +54,9 @@ CHORDS = {
     "E": ("E", "G#", "B"), "A": ("A", "C#", "E"), "B": ("B", "D#", "F#"), "B7": ("B", "D#", "F#", "A"),
     "C#m": ("C#", "E", "G#"), "F#m": ("F#", "A", "C#"), "G#7": ("G#", "B#", "D#", "F#"),
     "F#7": ("F#", "A#", "C#", "E"), "F#": ("F#", "A#", "C#"), "E7": ("E", "G#", "B", "D"),
+    # over another bass: the bass first
+    "A/E": ("E", "A", "C#"), "E/B": ("B", "E", "G#"), "F#m/C#": ("C#", "F#", "A"),
+    "F#7/A#": ("A#", "C#", "E", "F#"), "C#7/E#": ("E#", "G#", "B", "C#"), "D#dim/F#": ("F#", "A", "D#"),
 }
 E_MAJOR = ("E", "F#", "G#", "A", "B", "C#", "D#")
 B_MAJOR = ("B", "C#", "D#", "E", "F#", "G#", "A#")
@@ -54,7 +64,7 @@ CS_MINOR = ("C#", "D#", "E", "F#", "G#", "A", "B#")
 
 
 def beat_times():
-    return [0.0, 492.0] + [LOOP_START_MS + k * BEAT_MS for k in range(4 * BARS + 1)]
+    return [0.0, 492.0] + [LOOP_START_MS + k * BEAT_MS for k in range(4 * BAR_COUNT + 1)]
 
 
 def bar(n):
@@ -118,8 +128,8 @@ class Band:
         self.bass = score.part("contrabass", CONTRABASS)
         self.hpsi = score.part("harpsichord", HARPSICHORD)
         for part, pan, reverb, volume in ((self.vn1, 44, 50, 110), (self.vn2, 84, 50, 100),
-                                          (self.pad, 64, 60, 70), (self.cello, 76, 45, 100),
-                                          (self.bass, 70, 40, 80), (self.hpsi, 58, 40, 84)):
+                                          (self.pad, 64, 60, 70), (self.cello, 76, 45, 80),
+                                          (self.bass, 70, 40, 56), (self.hpsi, 58, 40, 84)):
             part.control(0, 10, pan)
             part.control(0, 91, reverb)
             part.control(0, 7, volume)
@@ -198,7 +208,7 @@ class Band:
 
     # --- the theme ----------------------------------------------------------------------------
     def theme(self, start, phrases, level, key="E"):
-        """phrases: "a"/"b" bars of the ritornello, from bar-start beat `start`."""
+        """phrases: "a"/"b"/"b6" bars of the ritornello, from bar-start beat `start`."""
         loud = 60 + 34 * level
         for i, phrase in enumerate(phrases):
             beat = start + 4 * i
@@ -217,7 +227,11 @@ THEME = {
               [("E", 4)]),
         "b": ("G#5/8 A5/16 B5 A5/8 G#5 F#5 D#5 B4 E5",
               "E5/8 F#5/16 G#5 F#5/8 E5 D#5 B4 F#4 B4",
-              [("E", 2), ("B7", 2)]),
+              [("E", 1), ("A", 0.5), ("F#7/A#", 0.5), ("B", 2)]),
+        # bar 6, the echo's close: the bass as in bar 3, the tune resting on the dominant
+        "b6": ("G#5/8 A5/16 B5 A5/8 G#5 F#5/4 r/8 E5/8",
+               "E5/8 F#5/16 G#5 F#5/8 E5 D#5/4 r/8 B4/8",
+               [("E", 1), ("A", 0.5), ("F#7/A#", 0.5), ("B", 2)]),
     },
     "B": {
         "a": ("D#5/8 D#5 D#5 C#5/16 B4 F#5/4. F#5/16 E5",
@@ -225,7 +239,7 @@ THEME = {
               [("B", 4)]),
         "b": ("D#5/8 E5/16 F#5 E5/8 D#5 C#5 A#4 F#4 B4",
               "B4/8 C#5/16 D#5 C#5/8 B4 A#4 F#4 C#4 F#4",
-              [("B", 2), ("F#7", 2)]),
+              [("B", 1), ("E", 0.5), ("C#7/E#", 0.5), ("F#", 2)]),
     },
     "C#m": {
         "a": ("E5/8 E5 E5 D#5/16 C#5 G#5/4. G#5/16 F#5",
@@ -329,11 +343,12 @@ def thunder(band, start, chords_per_bar, level):
     for i, symbol in enumerate(chords_per_bar):
         beat = start + 4 * i
         root = Band.near(CHORDS[symbol][0], pitch("F#5"))
-        up = [scale_step(root, s, CS_MINOR) for s in range(8)]
+        scale = E_MAJOR if symbol in ("B", "E") else CS_MINOR
+        up = [scale_step(root, s, scale) for s in range(8)]
         # lightning: a run up in 32nds, the top held; a run down, the bottom held
         for j, p in enumerate(up):
             band.note(band.vn1, beat + Fraction(j, 8), Fraction(1, 8), p, 60 + 24 * level + 2 * j)
-        band.note(band.vn1, beat + 1, Fraction(9, 10), scale_step(root, 7, CS_MINOR), 78 + 20 * level)
+        band.note(band.vn1, beat + 1, Fraction(9, 10), scale_step(root, 7, scale), 78 + 20 * level)
         for j, p in enumerate(reversed(up)):
             band.note(band.vn1, beat + 2 + Fraction(j, 8), Fraction(1, 8), p, 74 + 12 * level - 2 * j)
         band.note(band.vn1, beat + 3, Fraction(9, 10), root, 66 + 16 * level)
@@ -344,39 +359,65 @@ def thunder(band, start, chords_per_bar, level):
         band.harmony(beat, [(symbol, 4)], level, style="tremolo")
 
 
-def cadence(band, start, level, pickup=True):
-    band.play(band.vn1, start, melody("E5/4 B4/4 G#4/4 r/8"), 60 + 30 * level)
-    band.play(band.vn2, start, melody("G#4/4 E4/4 B3/4 r/8"), 52 + 24 * level)
-    band.harmony(start, [("E", 4)], level)
-    if pickup:
-        band.note(band.vn1, start + Fraction(7, 2), Fraction(9, 20), pitch("E5"), 84)
-        band.note(band.vn2, start + Fraction(7, 2), Fraction(9, 20), pitch("B4"), 72)
+# Vivaldi's second motif (his bars 7-13): a forte phrase of two and a half bars and its echo, piano,
+# half a bar later. Violin 2 plays it a third below; the bass keeps to the tonic, with the
+# subdominant over it (6/4) where the tune reaches its top.
+SECOND_MOTIF = {
+    "E": (["B5/8 A5/16 G#5 A5/8 B5 C#6 B5/4 E5/8", "B5/8 A5/16 G#5 A5/8 B5 C#6 B5/4 E5/8",
+           "C#6/8 B5/4 A5/8 G#5 F#5/16 E5 F#5/4", "E5/4 r/8 E5/8 B5/8 A5/16 G#5 A5/8 B5",
+           "C#6/8 B5/4 E5/8 B5/8 A5/16 G#5 A5/8 B5", "C#6/8 B5/4 E5/8 C#6/8 B5/4 A5/8",
+           "G#5/8 F#5/16 E5 F#5/4 E5/4 r/4"],
+          [[("E", 1), ("E", 1), ("A/E", 1), ("E", 1)], [("E", 1), ("E", 1), ("A/E", 1), ("E", 1)],
+           [("A/E", 1), ("E", 0.5), ("B", 0.5), ("E", 1), ("B", 1)], [("E", 4)],
+           [("A/E", 1), ("E", 3)], [("A/E", 1), ("E", 1), ("A/E", 1), ("E", 1)],
+           [("E", 1), ("B", 1), ("E", 2)]], E_MAJOR),
+    "B": (["F#5/8 E5/16 D#5 E5/8 F#5 G#5 F#5/4 B4/8", "F#5/8 E5/16 D#5 E5/8 F#5 G#5 F#5/4 B4/8",
+           "G#5/8 F#5/4 E5/8 D#5 C#5/16 B4 C#5/4"],
+          [[("B", 1), ("B", 1), ("E/B", 1), ("B", 1)], [("B", 1), ("B", 1), ("E/B", 1), ("B", 1)],
+           [("E/B", 1), ("B", 0.5), ("F#", 0.5), ("B", 1), ("F#", 1)]], B_MAJOR),
+    "C#m": (["G#5/8 F#5/16 E5 F#5/8 G#5 A5 G#5/4 C#5/8", "G#5/8 F#5/16 E5 F#5/8 G#5 A5 G#5/4 C#5/8",
+             "A5/8 G#5/4 F#5/8 E5 D#5/16 C#5 D#5/4"],
+            [[("C#m", 1), ("C#m", 1), ("F#m/C#", 1), ("C#m", 1)], [("C#m", 1), ("C#m", 1), ("F#m/C#", 1), ("C#m", 1)],
+             [("F#m/C#", 1), ("C#m", 0.5), ("G#7", 0.5), ("C#m", 1), ("G#7", 1)]], CS_MINOR),
+}
+
+
+def second_motif(band, start, key, bars, loop_pickup=False):
+    """The second motif from bar-start beat `start`: its first `bars` bars (3: the forte phrase
+    alone; 7: with its echo). loop_pickup: the last bar ends with the theme's pick-up."""
+    tunes, chords, scale = SECOND_MOTIF[key]
+    for i in range(bars):
+        beat = start + 4 * i
+        level = 1.0 if i < 3 else 0.35
+        text = tunes[i]
+        if loop_pickup and i == 6:
+            text = "G#5/8 F#5/16 E5 F#5/4 E5/4 r/8 E5/8"
+        notes = melody(text)
+        band.play(band.vn1, beat, notes, 60 + 34 * level)
+        third = [(at, size, None if p is None else scale_step(p, -2, scale)) for at, size, p in notes]
+        band.play(band.vn2, beat, third, 50 + 30 * level)
+        band.harmony(beat, chords[i], level)
 
 
 def body(band, offset=0, first_bars_only=None):
     """The 72 bars from bar 1 (bar-start beats shifted by `offset` bars)."""
     b = lambda n: bar(n + offset)  # noqa: E731
     band.theme(b(1), "aab", 1.0)
-    band.theme(b(4), "aab", 0.35)
+    band.theme(b(4), ["a", "a", "b6"], 0.35)
     if first_bars_only:
         return
-    birds(band, b(7), [0, 1, 2, 3, 0, 1, 2, 3], 0.5, pickup=True)
-    band.theme(b(15), "b", 1.0)
-    band.theme(b(16), "b", 0.35)
-    murmur(band, b(17), ["E", "E", "B7", "E", "A", "E", "B7", "E", "C#m", "F#m", "B7", "B7"], 0.4,
-           E_MAJOR, pickup="B4")
-    band.theme(b(29), "aab", 0.9, key="B")
-    thunder(band, b(32), ["C#m", "C#m", "G#7", "C#m", "F#m", "G#7", "C#m", "G#7"], 0.7)
-    band.note(band.vn1, b(40) - Fraction(1, 2), Fraction(9, 20), pitch("C#5"), 80)
-    band.theme(b(40), "aab", 0.8, key="C#m")
-    birds(band, b(43), [1, 0, 2, 3, 0, 3], 0.45, pickup=True)
-    band.theme(b(49), "aab", 1.0)
-    solo(band, b(52), ["E", "A", "B7", "E", "C#m", "F#m", "B7", "E", "A", "B7", "E", "E"], 0.5, pickup="E5")
-    band.theme(b(64), "aab", 1.0)
-    band.theme(b(67), "aab", 0.35)
-    band.theme(b(70), "b", 1.0)
-    band.theme(b(71), "b", 0.35)
-    cadence(band, b(72), 0.7)
+    second_motif(band, b(7), "E", 7)
+    birds(band, b(14), [0, 1, 2, 3, 0, 1, 2, 3], 0.5, pickup=True)
+    second_motif(band, b(22), "E", 3)
+    murmur(band, b(25), ["E", "E", "B7", "E", "A", "E", "C#m", "F#m", "B7", "B7"], 0.4, E_MAJOR, pickup="B4")
+    second_motif(band, b(35), "B", 3)
+    thunder(band, b(38), ["B", "B", "E", "G#7", "C#m", "F#m", "G#7", "C#m"], 0.7)
+    band.note(band.vn1, b(46) - Fraction(1, 2), Fraction(9, 20), pitch("C#5"), 80)
+    second_motif(band, b(46), "C#m", 3)
+    birds(band, b(49), [1, 0, 2, 3, 0, 3], 0.45, pickup=True)
+    band.theme(b(55), "aab", 1.0)
+    solo(band, b(58), ["E", "A", "B7", "E", "C#m", "F#m", "B7", "E"], 0.5, pickup="E5")
+    second_motif(band, b(66), "E", 7, loop_pickup=True)
 
 
 def compose(score):
@@ -387,10 +428,11 @@ def compose(score):
     body(band)
     # After the end, the music goes on with its first bars, as the loop will; notes are cut at
     # the end of the rendering. build.py folds this overhang onto the loop start.
-    end_beat = bar(BARS + 1)
+    end_beat = bar(BAR_COUNT + 1)
     clip_ms = PCM_MS + TAIL_MS
     clip = end_beat + Fraction((clip_ms - PCM_MS) / BEAT_MS).limit_denominator(1000) - Fraction(1, 100)
     overhang = Band.__new__(Band)
     overhang.__dict__.update(band.__dict__)
     overhang.clip = clip
-    body(overhang, offset=BARS, first_bars_only=True)
+    body(overhang, offset=BAR_COUNT, first_bars_only=True)
+    score.balance(MELODY_PARTS, ACCOMPANIMENT_DB)
