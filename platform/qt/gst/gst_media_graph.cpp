@@ -584,9 +584,16 @@ struct GstMediaGraph::Impl {
     ApplyVolume();
     // A track that has played to its end has nothing left to hear.
     if (!plays_from_memory || ui_side->ended_epoch == ui_side->epoch) return;
-    gint64 position = -1;
-    if (!gst_element_query_position(pipeline.get(), GST_FORMAT_TIME, &position) || position < 0) return;
-    SeekTo(static_cast<GstClockTime>(position));
+    if (!running) {
+      HoldWhereStopped();
+      return;
+    }
+    // A flushing seek while playing made a sink that follows the system clock drop the whole rest
+    // as late, now and then (one change in ten on PulseAudio): so the track is paused, sought to
+    // where it is and run again, as a replay of the spin sound is.
+    if (gst_element_set_state(pipeline.get(), GST_STATE_PAUSED) == GST_STATE_CHANGE_ASYNC) Settle(kChangeTimeout);
+    HoldWhereStopped();
+    gst_element_set_state(pipeline.get(), GST_STATE_PLAYING);
   }
 
   // A short track decoded whole, or nothing when it is not short (or cannot be decoded here, in
