@@ -1509,15 +1509,15 @@ class Conformance(E2ECase):
             time.sleep(0.4)
             self.desk.key(key)
         tr.wait_for(r"check avictory 0", 3, hit)
-        # The tray: a left click stops, another starts; its menu's キャラ色変更 (the last item
-        # but one) restarts with the next colours; its 終了 closes.
+        # The tray: a left click stops, another starts; its menu's キャラ色変更 (above オプション
+        # and 終了, the last two items) restarts with the next colours; its 終了 closes.
         time.sleep(0.5)
         for caption in ("開始", "停止"):
             mark = len(tr.lines())
             self.desk.click(ix, iy, 1)
             tr.wait_for(f"caption {caption}", 3, mark)
             time.sleep(0.5)
-        for keys, line in ((("Up", "Up", "Return"), r"user N8"), (("x",), r"user Exit1")):
+        for keys, line in ((("Up", "Up", "Up", "Return"), r"user N8"), (("x",), r"user Exit1")):
             mark = len(tr.lines())
             before = {w.id for w in run.windows()}
             self.desk.click(ix, iy, 3)
