@@ -255,6 +255,7 @@ class TForm1 : private MediaEvents {
   bool MiniMode = false;
   bool MediaBusy = false;
   bool SongLoaded = false;  // a show's song has been loaded and not yet started
+  bool SongStarted = false;  // a show's song has been started, and no other track loaded since
   bool KeepPickedMode = false;
   bool StoppedByUser = false;
   // Full-screen windows: the platform's last report; the windows stepped aside for one; the

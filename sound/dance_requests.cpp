@@ -18,13 +18,16 @@ bool LoadsASong(int code) {
 void TForm1::SendDance(int code) {
   trace("dance", code);
   // The request that loads a show's song, or the code 0 that starts the song loaded.
-  const bool for_the_song = LoadsASong(code) || (code == dcPlay && SongLoaded);
+  const bool starts_the_song = code == dcPlay && SongLoaded;
+  const bool for_the_song = LoadsASong(code) || starts_the_song;
   // Every show's first sound request changes what the player holds, so a song loaded for a show
   // that a command broke off is forgotten by the next.
   if (code == dcPlay || code == dcLoadHitSound || code == dcHaltMusic || LoadsASong(code)) SongLoaded = false;
+  if (code == dcLoadHitSound || code == dcHaltMusic || LoadsASong(code)) SongStarted = false;
   try {
     WMDance(code);
     if (LoadsASong(code)) SongLoaded = true;
+    if (starts_the_song) SongStarted = true;
   } catch (const std::exception& error) {
     // An error surfaces in the handling of the request; the sender then goes on.
     ShowException(error);
@@ -91,6 +94,9 @@ void TForm1::WMDance(int code) {
       break;
     case dcShowEnded:
       if (dance.DanceState == dsShow) EndShow();
+      // A song shorter than what is left of the lead-in (a track file the user replaced) has
+      // ended before its show began, and the show would wait for it for good: it ends now.
+      if (dance.DanceState == dsLeadIn && SongStarted) EndShow();
       break;
     default:
       break;

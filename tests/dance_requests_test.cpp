@@ -698,5 +698,22 @@ TEST(DanceRequestsTest, AShowWhoseSongCannotBeLoadedEndsAfterTheErrorAsAtTheSong
   }
 }
 
+// A fun.res of one second, which ends before the lead-in is over: the show ends at the song's
+// end with the steps of code 110, and three seconds later the restart spins again.
+TEST(DanceRequestsTest, ASongThatEndsInTheLeadInEndsTheShowThere) {
+  ScratchDir dir;
+  WriteText(dir.path() / "zumbolo.ini", "[mode]\r\nmode=3\r\n");
+  const Lines log = RunSim({"--dir", dir.str(), "--seed", "1", "--until", "20000", "--track",
+                            "fun.res=1000", "--", "/v"});
+  const Lines song = testing::Between(log, std::to_string(2835 + 6 * 405) + " player render fun.res", "");
+  const auto play = std::find_if(song.begin(), song.end(),
+                                 [](const std::string& line) { return line.ends_with(" player play"); });
+  ASSERT_NE(play, song.end());
+  const long long end = testing::TimeOf(*play) + 1000;
+  EXPECT_EQ(At(log, end), testing::ShowEndedLines(1030, 652));
+  EXPECT_TRUE(During(log, end + 1, end + 2999).empty());
+  EXPECT_EQ(At(log, end + 3000), testing::RestartLines(false, 1030, 652));
+}
+
 }  // namespace
 }  // namespace zumbolo
