@@ -22,9 +22,13 @@ Sources (public repositories, read as text):
        melody lies an octave below the violins' usual one.
   [S6] "Can-Can - Galop infernal", a LilyPond flute sheet (absolute pitches, 2/4), which starts in
        the theme's fourth bar and runs round to its third: put back in order here.
+  [S7] Xeralp-R/tyftm_music Orange_Book/Can_Can.ly: the Galop for piano (D major, 2/4, absolute
+       pitches), the right hand's top notes; its strains in order: bars 17-26 (repeated), 27-35,
+       the can-can in G (43-59), bars 17-26 again (60-81), the can-can in D (82-98). Grace notes
+       are left out.
 
-No transcription was found of the can-can's second strain and introduction, nor of Funiculì's
-verse: those parts of the scores are not held against one.
+The introduction of bgm is our own (a call on tonic and dominant), and no transcription was found
+of Funiculì's verse: those parts of the scores are not held against one.
 """
 
 from dataclasses import dataclass
@@ -46,6 +50,11 @@ THEMES = [
     Theme("bgm", "can-can", "C5/2 | D5/8 F5 E5 D5 | G5/4 G5 | G5/8 A5 E5 F5 | D5/4 D5 | D5/8 F5 E5 D5 | "
           "C5/8 C6 B5 A5 | G5/8 F5 E5 D5 | C5/2 | D5/8 F5 E5 D5 | G5/4 G5 | G5/8 A5 E5 F5 | D5/4 D5 | "
           "D5/8 F5 E5 D5 | C5/8 G5 D5 E5 | C5/4 G4/4", 0, 2, True, "[S6], its bars 14-16 and 1-13"),
+    # The strain between the can-can's statements, with its first ending and then its second.
+    Theme("bgm", "second strain", "A4/8 E5 E5 F#5 | E5/8 D5 D5 F#5 | G5/8 B5 D6 B5 | B5/8 A5 A5/4 | "
+          "B5/8 C#5 C#5 B5 | A5/8 D5 D5 F#5 | F#5/8 E5 F#5 E5 | F#5/8 E5 F#5 E5 | A4/8 E5 E5 F#5 | "
+          "E5/8 D5 D5 F#5 | G5/8 B5 D6 B5 | B5/8 A5 A5/4 | B5/8 C#5 C#5 B5 | A5/8 D5 D5 F#5 | "
+          "F#5/8 E5 F#5 E5 | E5/8 D5 D5/4", 0, 2, False, "[S7] bars 17-24, then 17-22 and 25-26"),
 
     # --- Rossini, William Tell, finale ---------------------------------------------------------
     Theme("tell", "galop", "B4/16 B4 | B4/8 B4/16 B4 B4/8 B4/16 B4 | E5/8 F#5 G#5 B4/16 B4 | "

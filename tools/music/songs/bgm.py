@@ -56,12 +56,13 @@ A_COUNTER = ("E4/2 | F4/2 | E4/2 | G4/2 | F4/2 | D4/2 | E4/4 D4/4 | F4/2 | "
              "E4/2 | F4/2 | E4/2 | G4/2 | F4/2 | D4/2 | E4/4 F4/4 | E4/2")
 A_COUNTER_CHORDS = A_CHORDS
 
-# The second strain, in F major.
-B = ("C6/4 A5 | F5/8 G5 A5 Bb5 | C6/4 A5 | F5/8 A5 C6 A5 | Bb5/4 G5 | E5/8 F5 G5 A5 | Bb5/8 A5 G5 F5 | "
-     "E5/8 G5 C6 Bb5 | C6/4 A5 | F5/8 G5 A5 Bb5 | C6/4 A5 | F5/8 A5 C6 F6 | D6/8 C6 Bb5 A5 | "
-     "G5/8 Bb5 A5 G5 | F5/8 A5 G5 E5 | F5/4 r/4")
-B_CHORDS = ("F/2 | F/2 | F/2 | F/2 | C7/2 | C7/2 | C7/2 | C7/2 | "
-            "F/2 | F/2 | F/2 | F/2 | Bb/2 | C7/2 | F/4 C7/4 | F/2")
+# The second strain, in F major: Offenbach's strain between the can-can's statements, eight bars
+# to the dominant's dominant and the same eight closing on the tonic.
+B = ("C5/8 G5 G5 A5 | G5/8 F5 F5 A5 | Bb5/8 D6 F6 D6 | D6/8 C6 C6/4 | D6/8 E5 E5 D6 | C6/8 F5 F5 A5 | "
+     "A5/8 G5 A5 G5 | A5/8 G5 A5 G5 | C5/8 G5 G5 A5 | G5/8 F5 F5 A5 | Bb5/8 D6 F6 D6 | D6/8 C6 C6/4 | "
+     "D6/8 E5 E5 D6 | C6/8 F5 F5 A5 | A5/8 G5 A5 G5 | G5/8 F5 F5/4")
+B_CHORDS = ("C7/2 | F/2 | Bb/2 | F/2 | C7/2 | F/2 | G7/2 | C7/2 | "
+            "C7/2 | F/2 | Bb/2 | F/2 | C7/2 | F/2 | C7/2 | F/2")
 
 # Back to C: the "D F E D" figure climbing over the dominant, then a run down into the theme.
 RETURN = ("D5/8 F5 E5 D5 | G5/8 F5 E5 D5 | D5/8 F5 E5 D5 | G5/8 F5 E5 D5 | "
