@@ -26,9 +26,11 @@ Sources (public repositories, read as text):
        pitches), the right hand's top notes; its strains in order: bars 17-26 (repeated), 27-35,
        the can-can in G (43-59), bars 17-26 again (60-81), the can-can in D (82-98). Grace notes
        are left out.
+  [S8] OpenRCT2/OpenMusic fairground_style/funiculi_funicula/funiculi_funicula.ly (after the
+       Ricordi vocal score, Sibley 1802.8869): the soprano, in E flat, 6/8. Bars are counted in
+       the soprano's staff, its 15-bar introduction included; its organ gives the harmony.
 
-The introduction of bgm is our own (a call on tonic and dominant), and no transcription was found
-of Funiculì's verse: those parts of the scores are not held against one.
+The introduction of bgm is our own (a call on tonic and dominant): it is not held against one.
 """
 
 from dataclasses import dataclass
@@ -85,6 +87,13 @@ THEMES = [
           "A4/4t A4/8t A4/8t r/8t A4/8t | A4/4t A4/8t A4/8t r/8t A4/8t | A4/4t A4/8t A4/8t r/8t A4/8t | F5/2 | "
           "G5/4t F5/8t D5/4t F5/8t | C5/4t A4/8t A4/4t Bb4/8t | C5/4t Bb4/8t A4/4t G4/8t | F4/2", 0, 2, True,
           "[S3] voice 1, its rhythm checked against the inner voice of [S4]"),
+    # The verse: its first couplet, and its last, which climbs to the dominant of the refrain.
+    Theme("fun", "verse", "Bb4/8t | Eb5/2 | ~/4t Eb5/8t D5/4t D5/8t | Bb4/4t Bb4/8t C5/4t C5/8t | G4/4 G4/4 | "
+          "~/4t G4/8t F4/4t Eb4/8t | Eb4/2 | ~/8t r/8t G4/8t F4/4t Eb4/8t | Eb4/2", 1 / 3, 2, False,
+          "[S8] bars 19-27, \"Aissera, oje Nanninè ... tu saje addò?\""),
+    Theme("fun", "verse, last couplet", "Bb4/8t | Bb4/2 | ~/4t Bb4/8t C5/4t C5/8t | Bb4/4t Bb4/8t C5/4t C5/8t | "
+          "Bb4/4 Bb4/4 | ~/4t F4/8t F4/4t F4/8t | F4/2 | ~/8t r/8t F4/8t F4/4t F4/8t | F4/2", 1 / 3, 2, False,
+          "[S8] bars 46-54"),
 
     # --- Johann Strauss I, Radetzky March --------------------------------------------------------
     Theme("rad", "theme", "F#4/16 E#4 | F#4/8 F#4/16 E#4 F#4/8 F#4/16 E#4 | F#4/8 E4 D4 F#4/16 E#4 | "

@@ -8,7 +8,7 @@ halves as 2. The tunes and chords are written in C and sound a tone higher, in D
     music beats   show beats                what plays
     0-5           lead-in                   the vamp: oom-pa-pa on the tonic, a run up on G7
     6-13          lead-in                   introduction: "'ncoppa jammo jà, funiculì, funiculà"
-    14-45         12-43                     the verse "Aissera, Nanninè ..." (four couplets)
+    14-45         12-43                     the verse "Aissera, Nanninè ...": its first couplet and its last
     46-77         44-75                     refrain "Jammo, jammo, 'ncoppa jammo jà" (first time)
     78-85         76-83                     interlude: the introduction again
     86-117        84-115, first pass        refrain, trumpet with the violins an octave up
@@ -47,17 +47,19 @@ TRUMPET, VIOLIN, CLARINET, FLUTE, NYLON_GUITAR, PIZZICATO, ACCORDION, HORN, TUBA
 
 # ---- the tunes (in C) ------------------------------------------------------------------------
 
-# The verse: four couplets, each a line of two bars and its echo of two ("tu saje addò? tu saje
-# addò?"), the first two on the tonic and its dominant, the last two climbing in sequence to E minor
-# (B7-Em) and to G (D7-G), the dominant of the refrain. Its pickup is the eighth before.
+# The verse, as much of Denza's as the show's 32 beats hold: its first couplet on the tonic, the
+# line falling an octave to the echoes ("tu saje addò? tu saje addò?"), and its last, which
+# climbs to G, the dominant of the refrain. Its pickup is the eighth before.
 VERSE_PICKUP = "G4/8t"
 VERSE = (
-    "C5/4t C5/8t C5/4t E5/8t | G5/4 E5/4t C5/8t | F5/4t E5/8t D5/4 | F5/4t E5/8t D5/4t G4/8t | "
-    "B4/4t B4/8t B4/4t D5/8t | F5/4 D5/4t B4/8t | E5/4t D5/8t C5/4 | E5/4t D5/8t C5/4t B4/8t | "
-    "D#5/4t D#5/8t D#5/4t F#5/8t | G5/4 E5/4t B4/8t | A5/4t G5/8t F#5/4 | A5/4t G5/8t E5/4t D5/8t | "
-    "F#5/4t F#5/8t F#5/4t A5/8t | G5/4 D5/4t B4/8t | C5/4t B4/8t A4/4 | G4/2"
+    "C5/2 | ~/4t C5/8t B4/4t B4/8t | G4/4t G4/8t A4/4t A4/8t | E4/4 E4/4 | "
+    "~/4t E4/8t D4/4t C4/8t | C4/2 | ~/8t r/8t E4/8t D4/4t C4/8t | C4/4 ~/4t G4/8t | "
+    "G4/2 | ~/4t G4/8t A4/4t A4/8t | G4/4t G4/8t A4/4t A4/8t | G4/4 G4/4 | "
+    "~/4t D4/8t D4/4t D4/8t | D4/2 | ~/8t r/8t D4/8t D4/4t D4/8t | D4/2"
 )
-VERSE_CHORDS = "C C G7 G7 | G7 G7 C C | B7 Em B7 Em | D7 G D7 G"
+VERSE_CHORDS = "C C C C | C,G7 C C,G7 C | G G,D7 G,D7 G | G,D7 G G,D7 G"
+# The clarinet's answer to each couplet's first echo, in the beat the violins hold it.
+ECHO = {5: "r/8t E4/8t D4/8t", 13: "r/8t B3/8t A3/8t"}
 
 # The refrain (Denza's, in C here): "Jammo, jammo, 'ncoppa jammo jà" twice over the dominant's
 # pedal, "funiculì, funiculà" on one note over the bass falling by semitones, and "'ncoppa jammo
@@ -221,13 +223,13 @@ def compose(score):
     band.oompa(intro, TAG_CHORDS, velocity=72)
     band.beats(intro, 8, kick=(100, 80), tambourine=92)
 
-    # Verse: the violins with the tune, the clarinet answering each couplet's second echo an
-    # octave down, the accordion holding the harmony.
+    # Verse: the violins with the tune an octave up, the clarinet answering the echoes of each
+    # couplet an octave under it, the accordion holding the harmony.
     verse = show
-    play(band.violin, verse - E, VERSE_PICKUP, 80, transpose=KEY)
-    band.tune(band.violin, verse, VERSE, 100)
-    for n in (3, 7, 11, 15):
-        band.tune(band.clarinet, verse + n * BAR, bars(VERSE, n, n + 1), 78, octave=-1)
+    play(band.violin, verse - E, VERSE_PICKUP, 80, transpose=KEY, octave=1)
+    band.tune(band.violin, verse, VERSE, 100, octave=1)
+    for n in (5, 13):
+        play(band.clarinet, verse + n * BAR + 1, ECHO[n], 74, transpose=KEY)
     band.pads(band.accordion, verse, verse_chords, 52)
     band.oompa(verse, verse_chords, velocity=62, pizz=False)
     band.beats(verse, 32, kick=(98, 80), tambourine=86)
