@@ -254,8 +254,9 @@ class TForm1 : private MediaEvents {
   int CharColor = 1;
   bool MiniMode = false;
   bool MediaBusy = false;
-  bool SongLoaded = false;  // a show's song has been loaded and not yet started
-  bool SongStarted = false;  // a show's song has been started, and no other track loaded since
+  // A show's song: none, loaded and not yet started, or started; no other track loaded since.
+  enum class ShowSong { kNone, kLoaded, kStarted };
+  ShowSong Song = ShowSong::kNone;
   bool KeepPickedMode = false;
   bool StoppedByUser = false;
   // Full-screen windows: the platform's last report; the windows stepped aside for one; the

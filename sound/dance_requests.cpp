@@ -18,16 +18,15 @@ bool LoadsASong(int code) {
 void TForm1::SendDance(int code) {
   trace("dance", code);
   // The request that loads a show's song, or the code 0 that starts the song loaded.
-  const bool starts_the_song = code == dcPlay && SongLoaded;
+  const bool starts_the_song = code == dcPlay && Song == ShowSong::kLoaded;
   const bool for_the_song = LoadsASong(code) || starts_the_song;
   // Every show's first sound request changes what the player holds, so a song loaded for a show
   // that a command broke off is forgotten by the next.
-  if (code == dcPlay || code == dcLoadHitSound || code == dcHaltMusic || LoadsASong(code)) SongLoaded = false;
-  if (code == dcLoadHitSound || code == dcHaltMusic || LoadsASong(code)) SongStarted = false;
+  if (starts_the_song || code == dcLoadHitSound || code == dcHaltMusic || LoadsASong(code)) Song = ShowSong::kNone;
   try {
     WMDance(code);
-    if (LoadsASong(code)) SongLoaded = true;
-    if (starts_the_song) SongStarted = true;
+    if (LoadsASong(code)) Song = ShowSong::kLoaded;
+    if (starts_the_song) Song = ShowSong::kStarted;
   } catch (const std::exception& error) {
     // An error surfaces in the handling of the request; the sender then goes on.
     ShowException(error);
@@ -96,7 +95,7 @@ void TForm1::WMDance(int code) {
       if (dance.DanceState == dsShow) EndShow();
       // A song shorter than what is left of the lead-in (a track file the user replaced) has
       // ended before its show began, and the show would wait for it for good: it ends now.
-      if (dance.DanceState == dsLeadIn && SongStarted) EndShow();
+      if (dance.DanceState == dsLeadIn && Song == ShowSong::kStarted) EndShow();
       break;
     default:
       break;
